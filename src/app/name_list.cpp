@@ -1,0 +1,61 @@
+// NameList.
+#include "app/name_list.h"
+
+#include <limits>
+
+namespace morvane {
+
+int32_t NameList::AppendItem() {
+  int32_t position;
+  NameListObserver* observer;
+  {
+    std::lock_guard lock(mutex_);
+    if (items_.size() >= static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) return -1;
+    position = static_cast<int32_t>(items_.size());
+    items_.emplace_back();
+    observer = observer_;
+  }
+  if (observer) observer->ItemAppended(position);
+  return position;
+}
+
+void NameList::SetItemText(int32_t position, const Text& text) {
+  NameListObserver* observer;
+  {
+    std::lock_guard lock(mutex_);
+    if (position < 0 || static_cast<std::size_t>(position) >= items_.size()) return;
+    items_[static_cast<std::size_t>(position)] = text;
+    observer = observer_;
+  }
+  if (observer) observer->ItemChanged(position);
+}
+
+Text NameList::GetItemText(int32_t position) const {
+  std::lock_guard lock(mutex_);
+  if (position < 0 || static_cast<std::size_t>(position) >= items_.size()) return {};
+  return items_[static_cast<std::size_t>(position)];
+}
+
+void NameList::SetItemTable(const ByteRun& table) {
+  NameListObserver* observer;
+  {
+    std::lock_guard lock(mutex_);
+    table_ = table;
+    // Only the empty table is ever given, and it describes no items.
+    std::vector<Text>().swap(items_);
+    observer = observer_;
+  }
+  if (observer) observer->ItemsReplaced();
+}
+
+int32_t NameList::Count() const {
+  std::lock_guard lock(mutex_);
+  return static_cast<int32_t>(items_.size());
+}
+
+void NameList::SetObserver(NameListObserver* observer) {
+  std::lock_guard lock(mutex_);
+  observer_ = observer;
+}
+
+}  // namespace morvane

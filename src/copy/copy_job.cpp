@@ -61,28 +61,61 @@ bool Stopping(MainWindow& window, const std::atomic<bool>& stop) {
   return stop.load(std::memory_order_relaxed) || window.IsClosed();
 }
 
-// What one row takes from the window.
-struct RowInputs {
+// One hand-over to the user-interface thread per row. It makes the accesses the job would make one
+// by one, in the same order: the target field read afresh for the previous row's failure, that
+// row's percentage in 标签1, then this row's name and both folder fields. Each hand-over costs two
+// thread switches, which on a busy machine outweigh copying a small file.
+struct Visit {
+  bool readLogFolder = false;
+  Text progress;  // empty: nothing to show
+  bool readRow = false;
+  int32_t position = 0;
+
+  Text logFolder;
   Text name;
   Text sourceFolder;
   Text targetFolder;
 };
 
-// One wait for the user-interface thread per row instead of three: the previous row's percentage
-// goes to 标签1 (if any), then the row's name and both folder fields are read, the same accesses
-// in the same order as SetLabelCaption, GetItemText and two GetEditText calls. Each hand-over
-// costs two thread switches, which on a busy machine outweigh copying a small file. Clears the
-// progress it showed; false once the window is closed.
-bool VisitWindow(MainWindow& window, Text& progress, int32_t position, RowInputs* row) {
+// False, with nothing read, once the window is closed.
+bool VisitWindow(MainWindow& window, Visit& visit) {
   return window.Calls().Run([&] {
     PlatformBinding& binding = window.Binding();
-    if (!progress.empty()) binding.WriteControlText(Control::标签1, std::exchange(progress, Text()));
-    if (!row) return;
-    row->name = window.Names().GetItemText(position);
-    row->sourceFolder = binding.ReadControlText(Control::编辑框2);
-    row->targetFolder = binding.ReadControlText(Control::编辑框3);
+    if (visit.readLogFolder) visit.logFolder = binding.ReadControlText(Control::编辑框3);
+    if (!visit.progress.empty()) binding.WriteControlText(Control::标签1, visit.progress);
+    if (visit.readRow) {
+      visit.name = window.Names().GetItemText(visit.position);
+      visit.sourceFolder = binding.ReadControlText(Control::编辑框2);
+      visit.targetFolder = binding.ReadControlText(Control::编辑框3);
+    }
   });
 }
+
+// The failure log of one run: where its latest line went, and whether some line could not go.
+class FailureLog {
+ public:
+  void Record(const Text& targetFolder, const Text& name) {
+    // An emptied field would put the log at the root of the drive.
+    if (targetFolder.empty()) {
+      unwritten_ = true;
+      return;
+    }
+    path_ = JoinTexts({targetFolder, texts::kFailureLogSuffix});
+    if (!AppendToFile(path_, TextToBytes(JoinTexts({name, "\r\n"})))) unwritten_ = true;
+  }
+
+  void ShowNotice(MainWindow& window) const {
+    if (unwritten_) {
+      ShowMessage(window.Binding(), texts::kUnloggedFailuresNotice);
+    } else if (!path_.empty() && FileExists(path_)) {
+      ShowMessage(window.Binding(), texts::kFailuresNotice);
+    }
+  }
+
+ private:
+  Text path_;  // none until this run records a failure
+  bool unwritten_ = false;
+};
 
 }  // namespace
 
@@ -112,45 +145,49 @@ void CopyListedFiles(MainWindow& window, const std::atomic<bool>& stop) {
   // The bound is this job's own: a load during the job changes RowCount but not the rows of a
   // job already running, and the same n divides the percentage so the label ends at 100%.
   const int32_t n = RowCount.load();
-  Text logPath;  // of this run's latest failure; none until one is recorded
-  bool failureUnlogged = false;
-  Text progress;  // the previous row's percentage, shown on the next visit to the window
-  for (int32_t i = 1; i <= n; ++i) {
-    if (Stopping(window, stop)) break;
-    RowInputs row;
-    if (!VisitWindow(window, progress, i - 1, &row) || Stopping(window, stop)) return;
-    const Text& name = row.name;
+  FailureLog log;
+  Visit visit;
+  // A failed row's line is written once the next visit has read the target field for it, before
+  // anything else is copied.
+  bool failed = false;
+  Text failedName;
+  Text failedRowTarget;
+  for (int32_t i = 1;; ++i) {
+    const bool rowToDo = i <= n && !Stopping(window, stop);
+    if (!rowToDo && !failed && visit.progress.empty()) break;
+    visit.readLogFolder = failed;
+    visit.readRow = rowToDo;
+    visit.position = i - 1;
+    const bool answered = VisitWindow(window, visit);
+    visit.progress.clear();
+    if (failed) {
+      // Closed meanwhile: the row's own reading of the field is the freshest there is.
+      log.Record(answered ? visit.logFolder : failedRowTarget, failedName);
+      failed = false;
+    }
+    if (!rowToDo) break;
+    if (!answered || Stopping(window, stop)) return;
 
     // A field emptied during the job would make "\" + name a path from the root of the drive.
     bool copied = false;
-    if (!row.sourceFolder.empty() && !row.targetFolder.empty() && !ClimbsOutOfFolder(name)) {
-      copied = CopyFileReplacing(JoinTexts({row.sourceFolder, "\\", name}),
-                                 JoinTexts({row.targetFolder, "\\", name}), &stop);
+    if (!visit.sourceFolder.empty() && !visit.targetFolder.empty() && !ClimbsOutOfFolder(visit.name)) {
+      copied = CopyFileReplacing(JoinTexts({visit.sourceFolder, "\\", visit.name}),
+                                 JoinTexts({visit.targetFolder, "\\", visit.name}), &stop);
     }
     if (!copied) {
       if (Stopping(window, stop)) return;  // an abandoned copy is no failure of the row
-      const Text logFolder = window.GetEditText(Control::编辑框3);
-      if (Stopping(window, stop)) return;
-      bool logged = false;
-      if (!logFolder.empty()) {
-        logPath = JoinTexts({logFolder, texts::kFailureLogSuffix});
-        logged = AppendToFile(logPath, TextToBytes(JoinTexts({name, "\r\n"})));
-      }
-      if (!logged) failureUnlogged = true;
+      failed = true;
+      failedName = visit.name;
+      failedRowTarget = visit.targetFolder;
     }
 
     const double share = static_cast<double>(i) / static_cast<double>(n);
     const double percent = share * 100.0;
-    progress = JoinTexts({RealToText(percent), "%"});
+    visit.progress = JoinTexts({RealToText(percent), "%"});
   }
-  if (!progress.empty()) VisitWindow(window, progress, 0, nullptr);
 
   if (Stopping(window, stop)) return;
-  if (failureUnlogged) {
-    ShowMessage(window.Binding(), texts::kUnloggedFailuresNotice);
-  } else if (!logPath.empty() && FileExists(logPath)) {
-    ShowMessage(window.Binding(), texts::kFailuresNotice);
-  }
+  log.ShowNotice(window);
 }
 
 void StartCopyJob(MainWindow& window) { window.Jobs().Start(); }

@@ -152,12 +152,13 @@ void CopyListedFiles(MainWindow& window, const std::atomic<bool>& stop) {
   bool failed = false;
   Text failedName;
   Text failedRowTarget;
-  for (int32_t i = 1;; ++i) {
+  // 64 bits: the pass after row n must not overflow when n is the largest RowCount.
+  for (int64_t i = 1;; ++i) {
     const bool rowToDo = i <= n && !Stopping(window, stop);
     if (!rowToDo && !failed && visit.progress.empty()) break;
     visit.readLogFolder = failed;
     visit.readRow = rowToDo;
-    visit.position = i - 1;
+    visit.position = static_cast<int32_t>(i - 1);
     const bool answered = VisitWindow(window, visit);
     visit.progress.clear();
     if (failed) {

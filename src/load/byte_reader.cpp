@@ -73,3 +73,13 @@ void ByteReader::Seek(std::size_t position) {
 }
 
 }  // namespace morvane
+
+namespace morvane {
+
+bool MemoryFile::ReadAt(uint64_t offset, std::span<unsigned char> out) const {
+  if (offset > bytes_.size() || out.size() > bytes_.size() - offset) return false;
+  if (!out.empty()) std::memcpy(out.data(), bytes_.data() + offset, out.size());
+  return true;
+}
+
+}  // namespace morvane

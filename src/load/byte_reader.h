@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <span>
 
+#include "services/files.h"
+
 namespace morvane {
 
 // Reads past the end fail softly: the value is 0, the position stays, and Failed() stays true from
@@ -54,5 +56,16 @@ inline uint32_t LoadU32(const unsigned char* p) {
 inline uint64_t LoadU64(const unsigned char* p) {
   return static_cast<uint64_t>(LoadU32(p)) | (static_cast<uint64_t>(LoadU32(p + 4)) << 32);
 }
+
+// A ReadOnlyFile over bytes in memory, which it does not own.
+class MemoryFile : public ReadOnlyFile {
+ public:
+  explicit MemoryFile(std::span<const unsigned char> bytes) : bytes_(bytes) {}
+  uint64_t Size() const override { return bytes_.size(); }
+  bool ReadAt(uint64_t offset, std::span<unsigned char> out) const override;
+
+ private:
+  std::span<const unsigned char> bytes_;
+};
 
 }  // namespace morvane

@@ -2,12 +2,12 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <random>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -28,9 +28,12 @@ namespace fs = std::filesystem;
 class TemporaryFolder {
  public:
   TemporaryFolder() {
-    std::string pattern = (fs::temp_directory_path() / "morvane-copy-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
-    path_ = pattern;
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      path_ = fs::temp_directory_path() / ("morvane-copy-" + std::to_string(random()));
+      if (fs::create_directory(path_)) return;
+    }
+    throw std::runtime_error("no temporary folder");
   }
   ~TemporaryFolder() {
     std::error_code error;
@@ -60,7 +63,7 @@ inline std::set<std::string> Entries(const fs::path& folder) {
   std::error_code error;
   for (auto it = fs::recursive_directory_iterator(folder, error);
        !error && it != fs::recursive_directory_iterator(); it.increment(error))
-    entries.insert(fs::relative(it->path(), folder).string());
+    entries.insert(fs::relative(it->path(), folder).generic_string());
   return entries;
 }
 
@@ -109,8 +112,11 @@ class CopyScene {
 
   std::vector<Text> Labels() const { return binding.LabelHistory(Control::标签1); }
   // 复制失败文件.txt as the file system spells it.
-  fs::path LogPath() const { return target / Codepage936ToUtf8(texts::kFailureLogSuffix + 1).value(); }
-  std::string LogName() const { return LogPath().filename().string(); }
+  fs::path LogPath() const {
+    const std::string utf8 = Codepage936ToUtf8(texts::kFailureLogSuffix + 1).value();
+    return target / fs::path(std::u8string(utf8.begin(), utf8.end()));
+  }
+  std::string LogName() const { return LogPath().filename().generic_string(); }
 
   TemporaryFolder root;
   fs::path source = root.Path() / "from" / "source";

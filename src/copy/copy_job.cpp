@@ -26,8 +26,8 @@ bool IsLeadByte(char byte) {
   return value >= 0x81 && value <= 0xFE;
 }
 
-// Windows drops trailing spaces and dots from a component, and so does our file layer, so "..",
-// ".. " and "..." all name the parent. Any run of dots and spaces holding two dots is refused.
+// Windows drops trailing spaces and dots from a component, which may leave ".. " or "..." as "..".
+// Rather than follow each file layer's reading, any run of dots and spaces with two dots counts.
 bool NamesParentFolder(std::string_view component) {
   int dots = 0;
   for (char byte : component) {

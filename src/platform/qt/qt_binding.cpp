@@ -98,7 +98,7 @@ bool QtBinding::CreateWindow(MainWindow& model) {
   window_->onClosed = [this] { WindowClosed(); };
   window_->show();
   window_->activateWindow();
-  window_->raise();
+  if (QGuiApplication::platformName() != QLatin1String("offscreen")) window_->raise();
   return true;
 }
 

@@ -21,6 +21,7 @@ class QtEnvironment : public testing::Environment {
   std::unique_ptr<QApplication> application_;
 };
 
-[[maybe_unused]] testing::Environment* const environment = testing::AddGlobalTestEnvironment(new QtEnvironment);
+[[maybe_unused]] testing::Environment* const environment =
+    testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 }  // namespace

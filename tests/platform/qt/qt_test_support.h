@@ -45,7 +45,8 @@ inline Text Cp936(const char* utf8) { return Utf8ToCodepage936(utf8); }
 
 // Runs body on the user-interface thread once the window is shown and active; a window still open
 // after it is closed. A body that hangs fails the test instead of the run.
-inline void WhenWindowIsActive(QtBinding& binding, const std::function<void()>& body, int timeoutMilliseconds = 30000) {
+inline void WhenWindowIsActive(QtBinding& binding, const std::function<void()>& body,
+                               int timeoutMilliseconds = 30000) {
   auto* guard = new QTimer;
   guard->setSingleShot(true);
   QObject::connect(guard, &QTimer::timeout, [&binding] {

@@ -33,7 +33,8 @@ TEST_F(QtWindowTest, EveryControlStandsAtItsPlaceWithItsText) {
         continue;
       }
       ASSERT_NE(widget, nullptr);
-      EXPECT_EQ(widget->geometry(), QRect(definition.left, definition.top, definition.width, definition.height));
+      EXPECT_EQ(widget->geometry(),
+                QRect(definition.left, definition.top, definition.width, definition.height));
       EXPECT_TRUE(widget->isVisible());
       EXPECT_TRUE(widget->isEnabled());
       switch (definition.kind) {
@@ -95,7 +96,8 @@ TEST_F(QtWindowTest, WindowIsFixedCentredAndHasNoMaximiseButton) {
     EXPECT_FALSE(flags & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(window->parentWidget(), nullptr);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    EXPECT_EQ(window->pos(), QPoint(screen.x() + (screen.width() - 262) / 2, screen.y() + (screen.height() - 293) / 2));
+    EXPECT_EQ(window->pos(),
+              QPoint(screen.x() + (screen.width() - 262) / 2, screen.y() + (screen.height() - 293) / 2));
     EXPECT_FALSE(window->windowIcon().isNull());
     EXPECT_EQ(window->palette().color(QPalette::Window), window->palette().color(QPalette::Button));
     EXPECT_EQ(window->font(), QApplication::font());
@@ -105,8 +107,9 @@ TEST_F(QtWindowTest, WindowIsFixedCentredAndHasNoMaximiseButton) {
 TEST_F(QtWindowTest, TabAndShiftTabWalkTheTabOrderAndWrap) {
   Run([&] {
     const auto order = TabOrder();
-    ASSERT_TRUE(WaitUntil([&] { return QApplication::focusWidget() == binding.ControlWidget(Control::编辑框1); }))
-        << "the first focus is not in 编辑框1";
+    ASSERT_TRUE(WaitUntil([&] {
+      return QApplication::focusWidget() == binding.ControlWidget(Control::编辑框1);
+    })) << "the first focus is not in 编辑框1";
     for (std::size_t step = 1; step <= order.size(); ++step) {
       SCOPED_TRACE(testing::Message() << "Tab number " << step);
       PressKey(Qt::Key_Tab);
@@ -115,7 +118,8 @@ TEST_F(QtWindowTest, TabAndShiftTabWalkTheTabOrderAndWrap) {
     for (std::size_t step = 1; step <= order.size(); ++step) {
       SCOPED_TRACE(testing::Message() << "Shift+Tab number " << step);
       PressKey(Qt::Key_Backtab, Qt::ShiftModifier);
-      EXPECT_EQ(QApplication::focusWidget(), binding.ControlWidget(order[(order.size() - step) % order.size()]));
+      EXPECT_EQ(QApplication::focusWidget(),
+                binding.ControlWidget(order[(order.size() - step) % order.size()]));
     }
   });
 }
@@ -179,7 +183,8 @@ QImage LiteralText(QWidget* label, const QString& text) {
   QPainter painter(&image);
   painter.setFont(label->font());
   painter.setPen(Qt::black);
-  painter.drawText(QRect(QPoint(0, 0), label->size()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+  painter.drawText(QRect(QPoint(0, 0), label->size()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                   text);
   return image;
 }
 
@@ -225,7 +230,8 @@ TEST_F(QtWindowTest, WorkerControlOperationsAreOrderedAndWaitedFor) {
     EXPECT_TRUE(WaitUntil([&] { return done.load(); }));
     worker.join();
     EXPECT_EQ(qobject_cast<QLineEdit*>(binding.ControlWidget(Control::编辑框2))->text(), "folder199");
-    EXPECT_EQ(qobject_cast<QLineEdit*>(binding.ControlWidget(Control::编辑框3))->text(), Utf8("D:\\资料\\名单"));
+    EXPECT_EQ(qobject_cast<QLineEdit*>(binding.ControlWidget(Control::编辑框3))->text(),
+              Utf8("D:\\资料\\名单"));
     EXPECT_EQ(binding.ReadControlText(Control::标签1), "199");
   });
   EXPECT_EQ(mismatches, 0);

@@ -257,6 +257,8 @@ Text QtBinding::BrowseForFolder(const Text& prompt) {
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly);
+  // The prompt also above the folders, where it shows even without a window manager's title bar.
+  dialog.setLabelText(QFileDialog::LookIn, TextToQString(prompt));
   if (RunModal(dialog) != QDialog::Accepted) return {};
   const QStringList folders = dialog.selectedFiles();
   if (folders.isEmpty()) return {};

@@ -112,6 +112,7 @@ TEST_F(QtWindowTest, FolderPickerFillsTheFieldWithTheChosenFolderOrEmptiesIt) {
         ASSERT_NE(fileDialog, nullptr);
         EXPECT_EQ(fileDialog->fileMode(), QFileDialog::Directory);
         EXPECT_TRUE(fileDialog->testOption(QFileDialog::ShowDirsOnly));
+        EXPECT_EQ(fileDialog->labelText(QFileDialog::LookIn), Utf8("选择文件目录"));
         if (!test.choice) return fileDialog->reject();
         fileDialog->setDirectory(QString::fromStdString(*test.choice));
         PressOk(fileDialog);

@@ -5,10 +5,8 @@ cd "$(dirname "$0")/.."
 
 program=build/linux/morvane
 output=docs/screenshot-linux.png
-if [ ! -x "$program" ]; then
-  cmake --preset linux >/dev/null
-  cmake --build build/linux --target morvane -j2
-fi
+[ -f build/linux/build.ninja ] || cmake --preset linux >/dev/null
+cmake --build build/linux --target morvane -j2 >/dev/null
 for tool in Xvfb import xwininfo; do
   command -v "$tool" >/dev/null || { echo "screenshot.sh needs $tool (Debian: xvfb, imagemagick, x11-utils)"; exit 1; }
 done

@@ -6,8 +6,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <atomic>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 #include <thread>
 
@@ -20,38 +18,9 @@ namespace {
 
 using qt_test::Cp936;
 using qt_test::QtWindowTest;
+using qt_test::TemporaryFolder;
 using qt_test::Utf8;
 using qt_test::WaitUntil;
-
-// A fresh folder under the system's temporary folder, removed at the end.
-class TemporaryFolder {
- public:
-  TemporaryFolder() {
-    path_ = std::filesystem::temp_directory_path() /
-            ("morvane_qt_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
-    std::filesystem::create_directories(path_);
-  }
-  ~TemporaryFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  // path + "/" + relative (UTF-8), made as a folder.
-  std::string MakeFolder(const std::string& relative) const {
-    const auto folder = path_ / std::filesystem::u8path(relative);
-    std::filesystem::create_directories(folder);
-    return folder.string();
-  }
-  std::string MakeFile(const std::string& relative) const {
-    const auto file = path_ / std::filesystem::u8path(relative);
-    std::ofstream(file) << "x";
-    return file.string();
-  }
-  std::string Path() const { return path_.string(); }
-
- private:
-  static inline int counter_ = 0;
-  std::filesystem::path path_;
-};
 
 // OK as the dialog's button gives it (QFileDialog hides accept() from outsiders).
 void PressOk(QDialog* dialog) { dialog->accept(); }

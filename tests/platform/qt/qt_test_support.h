@@ -2,13 +2,17 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QThread>
 #include <QTimer>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <string>
 
 #include "app/main_window.h"
 #include "platform/codepage936.h"
@@ -63,6 +67,36 @@ inline void WhenWindowIsActive(QtBinding& binding, const std::function<void()>& 
     delete guard;
   });
 }
+
+// A fresh folder under the system's temporary folder, removed at the end.
+class TemporaryFolder {
+ public:
+  TemporaryFolder() {
+    path_ = std::filesystem::temp_directory_path() /
+            ("morvane_qt_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
+    std::filesystem::create_directories(path_);
+  }
+  ~TemporaryFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  // path + "/" + relative (UTF-8), made as a folder.
+  std::string MakeFolder(const std::string& relative) const {
+    const auto folder = path_ / std::filesystem::u8path(relative);
+    std::filesystem::create_directories(folder);
+    return folder.string();
+  }
+  std::string MakeFile(const std::string& relative) const {
+    const auto file = path_ / std::filesystem::u8path(relative);
+    std::ofstream(file) << "x";
+    return file.string();
+  }
+  std::string Path() const { return path_.string(); }
+
+ private:
+  static inline int counter_ = 0;
+  std::filesystem::path path_;
+};
 
 // The model and its Qt window for one test; Run() runs the message loop until the window closes.
 class QtWindowTest : public testing::Test {

@@ -7,7 +7,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTreeView>
+#include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <thread>
 
 #include "app/program_start.h"
@@ -160,6 +162,35 @@ TEST(QtProgramTest, EscFromEveryFocusableControlEndsTheProgramWithZero) {
     EXPECT_TRUE(pressed);
     EXPECT_EQ(binding.WindowWidget(), nullptr);
   }
+}
+
+TEST(QtProgramTest, ProgramPathAndCurrentFolderGoThroughCodePage936) {
+  QtBinding binding;
+  EXPECT_EQ(binding.ExecutablePath(),
+            Utf8ToCodepage936(std::filesystem::canonical("/proc/self/exe").string()));
+  qt_test::TemporaryFolder root;
+  const std::string chinese = root.MakeFolder("程序 目录");
+  const std::filesystem::path before = std::filesystem::current_path();
+  struct Case {
+    const char* what;
+    Text folder;
+    bool made;
+  };
+  std::string backslashed = chinese;
+  std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
+  const Case cases[] = {
+      {"a Chinese folder", qt_test::Cp936(chinese.c_str()), true},
+      {"the same with \\ between folders", qt_test::Cp936(backslashed.c_str()), true},
+      {"a missing folder", qt_test::Cp936((chinese + "/missing").c_str()), false},
+      {"the empty text", "", false},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.what);
+    std::filesystem::current_path(before);
+    EXPECT_EQ(binding.SetCurrentFolder(test.folder), test.made);
+    EXPECT_EQ(std::filesystem::current_path(), test.made ? std::filesystem::path(chinese) : before);
+  }
+  std::filesystem::current_path(before);
 }
 
 TEST(QtProgramTest, EscWithCtrlIsNotAClose) {

@@ -65,7 +65,7 @@ QtBinding::~QtBinding() { TearDownWindow(); }
 Text QtBinding::ExecutablePath() {
   std::error_code error;
   const std::filesystem::path path = std::filesystem::canonical("/proc/self/exe", error);
-  if (!error) return Utf8ToCodepage936(path.string());
+  if (!error) return QStringToText(QString::fromStdString(path.string()));
   return QStringToText(QCoreApplication::applicationFilePath());
 }
 

@@ -39,8 +39,14 @@ QString TextToQString(const Text& text) {
 }
 
 Text QStringToText(const QString& string) {
-  return Utf16ToCodepage936(std::u16string_view(reinterpret_cast<const char16_t*>(string.utf16()),
-                                                static_cast<std::size_t>(string.size())));
+  if (auto text = Utf8ToCodepage936Exactly(string.toStdString())) return *text;
+  // One "?" for each character code page 936 lacks; the rest keeps its bytes.
+  Text text;
+  for (const char32_t character : string.toUcs4()) {
+    const auto converted = Utf8ToCodepage936Exactly(QString::fromUcs4(&character, 1).toStdString());
+    text += converted ? *converted : Text("?");
+  }
+  return text;
 }
 
 namespace {

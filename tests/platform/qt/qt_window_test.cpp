@@ -264,6 +264,10 @@ TEST_F(QtWindowTest, WorkerControlOperationsAreOrderedAndWaitedFor) {
     EXPECT_EQ(qobject_cast<QLineEdit*>(binding.ControlWidget(Control::编辑框3))->text(),
               Utf8("D:\\资料\\名单"));
     EXPECT_EQ(binding.ReadControlText(Control::标签1), "199");
+    // What code page 936 lacks reads as one "?" per character, the rest unchanged.
+    qobject_cast<QLineEdit*>(binding.ControlWidget(Control::编辑框1))
+        ->setText(Utf8("资料\xF0\x9F\x98\x80한.txt"));
+    EXPECT_EQ(model.GetEditText(Control::编辑框1), qt_test::Cp936("资料") + "??.txt");
   });
   EXPECT_EQ(mismatches, 0);
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts Morvane under Xvfb and writes docs/screenshot-linux.png: the window as a user sees it.
-set -euo pipefail
-cd "$(dirname "$0")/.."
+source "$(dirname "$0")/common.sh"
+install_missing "${RUN_PACKAGES[@]}" xvfb xauth imagemagick x11-utils xdotool
 
 program=build/linux/morvane
 output=docs/screenshot-linux.png

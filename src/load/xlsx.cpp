@@ -1,10 +1,627 @@
-// The .xlsx/.xlsm reader. (Placeholder until the reader lands.)
+// The .xlsx/.xlsm reader: relationships to the first sheet, shared strings, styles, and the sheet
+// streamed for column A.
+#include <charconv>
+#include <cstring>
+#include <functional>
+
+#include "load/cell_text.h"
 #include "load/workbook.h"
+#include "load/xml_scanner.h"
+#include "load/zip.h"
+#include "platform/codepage936.h"
 
 namespace morvane {
+namespace {
 
-WorkbookReadResult ReadOoxmlFirstSheetColumn(const ReadOnlyFile&) {
-  return {false, {}, {WorkbookError::Unsupported, "no .xlsx reader yet"}};
+// Excel's sheet size: cells past it are dropped, as Excel drops them when it opens such a file.
+constexpr uint32_t kMaximumRows = 1'048'576;
+constexpr uint32_t kMaximumColumns = 16'384;
+
+struct Failure {
+  WorkbookError error = WorkbookError::None;
+  std::string detail;
+};
+
+WorkbookError FromZipError(ZipError error) {
+  switch (error) {
+    case ZipError::Encrypted:
+      return WorkbookError::Encrypted;
+    case ZipError::Unsupported:
+      return WorkbookError::Unsupported;
+    default:
+      return WorkbookError::Damaged;
+  }
+}
+
+bool EndsWith(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+template <typename Number>
+bool ParseUnsigned(std::string_view text, Number& value) {
+  if (text.empty()) return false;
+  auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  return result.ec == std::errc() && result.ptr == text.data() + text.size();
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\n'))
+    text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\n'))
+    text.remove_suffix(1);
+  return text;
+}
+
+// "_xHHHH_" stands for a UTF-16 code unit the XML could not carry; a pair of them for a surrogate pair.
+void DecodeEscapes(std::string_view text, std::string& out) {
+  out.clear();
+  auto unitAt = [&](std::size_t i, uint32_t& unit) {
+    if (i + 7 > text.size() || text[i] != '_' || text[i + 1] != 'x' || text[i + 6] != '_') return false;
+    unit = 0;
+    for (std::size_t k = i + 2; k < i + 6; ++k) {
+      const char c = text[k];
+      uint32_t digit;
+      if (c >= '0' && c <= '9')
+        digit = static_cast<uint32_t>(c - '0');
+      else if (c >= 'a' && c <= 'f')
+        digit = static_cast<uint32_t>(c - 'a' + 10);
+      else if (c >= 'A' && c <= 'F')
+        digit = static_cast<uint32_t>(c - 'A' + 10);
+      else
+        return false;
+      unit = unit * 16 + digit;
+    }
+    return true;
+  };
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const std::size_t underscore = text.find("_x", i);
+    if (underscore == std::string_view::npos) {
+      out.append(text.substr(i));
+      break;
+    }
+    out.append(text.substr(i, underscore - i));
+    uint32_t unit;
+    if (!unitAt(underscore, unit)) {
+      out.push_back('_');
+      i = underscore + 1;
+      continue;
+    }
+    i = underscore + 7;
+    uint32_t low;
+    if (unit >= 0xD800 && unit <= 0xDBFF && unitAt(i, low) && low >= 0xDC00 && low <= 0xDFFF) {
+      AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+      i += 7;
+    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+      out.push_back('?');
+    } else if (unit != 0) {
+      AppendUtf8(out, unit);
+    }
+  }
+}
+
+// Joins a relationship target to the folder of the part that holds it; "/x" is from the root.
+std::string ResolveTarget(std::string_view sourceFolder, std::string_view target) {
+  std::string joined;
+  if (!target.empty() && target.front() == '/') {
+    joined = target.substr(1);
+  } else {
+    joined = std::string(sourceFolder);
+    if (!joined.empty()) joined += '/';
+    joined += target;
+  }
+  std::vector<std::string_view> parts;
+  std::string_view rest = joined;
+  while (!rest.empty()) {
+    const auto slash = rest.find('/');
+    const std::string_view part = rest.substr(0, slash);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    if (slash == std::string_view::npos) break;
+    rest.remove_prefix(slash + 1);
+  }
+  std::string resolved;
+  for (const auto& part : parts) {
+    if (!resolved.empty()) resolved += '/';
+    resolved += part;
+  }
+  return resolved;
+}
+
+std::string FolderOf(std::string_view part) {
+  const auto slash = part.rfind('/');
+  return slash == std::string_view::npos ? std::string() : std::string(part.substr(0, slash));
+}
+
+std::string RelationshipsPartOf(std::string_view part) {
+  const auto slash = part.rfind('/');
+  const std::string_view folder =
+      slash == std::string_view::npos ? std::string_view() : part.substr(0, slash + 1);
+  const std::string_view name = slash == std::string_view::npos ? part : part.substr(slash + 1);
+  return std::string(folder) + "_rels/" + std::string(name) + ".rels";
+}
+
+struct Relationship {
+  std::string id;
+  std::string type;
+  std::string target;
+};
+
+// Shared strings in one buffer, code page 936 once read.
+struct SharedStrings {
+  std::string bytes;
+  std::vector<uint32_t> ends;
+
+  std::string_view At(std::size_t index) const {
+    const uint32_t begin = index == 0 ? 0 : ends[index - 1];
+    return std::string_view(bytes).substr(begin, ends[index] - begin);
+  }
+  void Add(std::string_view text) {
+    // A text never holds NUL; dropping it here also keeps the batch conversion's separators unique.
+    for (char c : text)
+      if (c != '\0') bytes.push_back(c);
+    ends.push_back(static_cast<uint32_t>(bytes.size()));
+  }
+};
+
+// Converts the table to code page 936 in batches joined by NUL, splitting a batch only when some
+// character in it is missing from the code page.
+void ConvertSharedStrings(SharedStrings& table) {
+  bool ascii = true;
+  for (unsigned char c : table.bytes)
+    if (c >= 0x80) {
+      ascii = false;
+      break;
+    }
+  if (ascii) return;
+  SharedStrings converted;
+  converted.ends.reserve(table.ends.size());
+  std::function<void(std::size_t, std::size_t)> convert = [&](std::size_t first, std::size_t last) {
+    if (last - first == 1) {
+      converted.Add(StringCellText(table.At(first)));
+      return;
+    }
+    const uint32_t begin = first == 0 ? 0 : table.ends[first - 1];
+    std::string joined;
+    joined.reserve(table.ends[last - 1] - begin + (last - first));
+    for (std::size_t i = first; i < last; ++i) {
+      joined.append(table.At(i));
+      joined.push_back('\0');
+    }
+    if (auto result = Utf8ToCodepage936Exactly(joined)) {
+      std::string_view rest = *result;
+      std::size_t count = 0;
+      for (char c : rest) count += c == '\0';
+      if (count == last - first) {
+        for (std::size_t i = first; i < last; ++i) {
+          const auto nul = rest.find('\0');
+          converted.Add(rest.substr(0, nul));
+          rest.remove_prefix(nul + 1);
+        }
+        return;
+      }
+    }
+    const std::size_t middle = first + (last - first) / 2;
+    convert(first, middle);
+    convert(middle, last);
+  };
+  constexpr std::size_t kBatchBytes = 1 << 20;
+  std::size_t first = 0;
+  while (first < table.ends.size()) {
+    std::size_t last = first + 1;
+    const uint32_t begin = first == 0 ? 0 : table.ends[first - 1];
+    while (last < table.ends.size() && table.ends[last] - begin < kBatchBytes) ++last;
+    convert(first, last);
+    first = last;
+  }
+  table = std::move(converted);
+}
+
+class OoxmlReader {
+ public:
+  explicit OoxmlReader(const ReadOnlyFile& file) : file_(file) {}
+
+  WorkbookReadResult Read();
+
+ private:
+  // Streams one part through the scanner; the handler returns false to stop early.
+  bool ScanPart(const std::string& name, const std::function<bool(XmlScanner&, XmlScanner::Event)>& handle,
+                bool required = true);
+  bool Fail(WorkbookError error, std::string detail) {
+    if (failure_.error == WorkbookError::None) failure_ = {error, std::move(detail)};
+    return false;
+  }
+  bool ReadRelationships(const std::string& part, std::vector<Relationship>& relationships);
+  bool ReadWorkbook(const std::string& part, std::string& firstSheetId);
+  bool ReadStyles(const std::string& part);
+  bool ReadSharedStrings(const std::string& part);
+  bool ReadSheet(const std::string& part, FirstSheetColumn& column);
+  Text CellText(std::string_view type, uint32_t style, std::string_view value);
+
+  const ReadOnlyFile& file_;
+  std::unique_ptr<ZipArchive> archive_;
+  Failure failure_;
+  bool date1904_ = false;
+  std::vector<bool> dateStyles_;
+  SharedStrings sharedStrings_;
+  std::string scratch_;
+};
+
+bool OoxmlReader::ScanPart(const std::string& name,
+                           const std::function<bool(XmlScanner&, XmlScanner::Event)>& handle, bool required) {
+  const ZipEntry* entry = archive_->Find(name);
+  if (!entry) return required ? Fail(WorkbookError::Damaged, "part " + name + " missing") : true;
+  ZipError zipError;
+  std::string detail;
+  auto stream = archive_->OpenEntry(*entry, zipError, detail);
+  if (!stream) return Fail(FromZipError(zipError), detail);
+  XmlScanner scanner(*stream);
+  scanner.WantText(false);
+  for (;;) {
+    const auto event = scanner.Next();
+    if (event == XmlScanner::Event::Error) {
+      if (stream->Error() != ZipError::None) return Fail(FromZipError(stream->Error()), stream->Detail());
+      return Fail(WorkbookError::Damaged, name + ": " + scanner.ErrorDetail());
+    }
+    if (event == XmlScanner::Event::End) break;
+    if (!handle(scanner, event)) break;
+  }
+  return failure_.error == WorkbookError::None;
+}
+
+bool OoxmlReader::ReadRelationships(const std::string& part, std::vector<Relationship>& relationships) {
+  return ScanPart(part, [&](XmlScanner& xml, XmlScanner::Event event) {
+    if (event != XmlScanner::Event::StartElement || xml.Name() != "Relationship") return true;
+    if (auto mode = xml.Attribute("TargetMode"); mode && *mode == "External") return true;
+    Relationship relationship;
+    if (auto id = xml.Attribute("Id")) relationship.id = *id;
+    if (auto type = xml.Attribute("Type")) relationship.type = *type;
+    if (auto target = xml.Attribute("Target")) relationship.target = *target;
+    relationships.push_back(std::move(relationship));
+    return true;
+  });
+}
+
+bool OoxmlReader::ReadWorkbook(const std::string& part, std::string& firstSheetId) {
+  bool rootSeen = false;
+  const bool ok = ScanPart(part, [&](XmlScanner& xml, XmlScanner::Event event) {
+    if (event == XmlScanner::Event::EndElement) return xml.Name() != "sheets";
+    if (event != XmlScanner::Event::StartElement) return true;
+    const auto name = xml.Name();
+    if (!rootSeen) {
+      rootSeen = true;
+      if (name != "workbook") return Fail(WorkbookError::Unsupported, part + " is not a workbook part");
+    } else if (name == "workbookPr") {
+      if (auto value = xml.Attribute("date1904")) date1904_ = *value == "1" || *value == "true";
+    } else if (name == "sheet" && firstSheetId.empty()) {
+      // The relationship id is r:id in both namespaces; "id" alone never appears on <sheet>.
+      if (auto id = xml.Attribute("id")) firstSheetId = *id;
+    }
+    return true;
+  });
+  if (ok && !rootSeen) return Fail(WorkbookError::Damaged, part + " is empty");
+  return ok;
+}
+
+bool OoxmlReader::ReadStyles(const std::string& part) {
+  std::vector<std::pair<int, std::string>> customFormats;
+  std::vector<int> cellFormats;
+  bool inCellFormats = false;
+  const bool ok = ScanPart(part, [&](XmlScanner& xml, XmlScanner::Event event) {
+    if (event == XmlScanner::Event::EndElement) {
+      if (xml.Name() == "cellXfs") return false;  // nothing needed past it
+      return true;
+    }
+    if (event != XmlScanner::Event::StartElement) return true;
+    const auto name = xml.Name();
+    if (name == "numFmt") {
+      int id = -1;
+      if (auto value = xml.Attribute("numFmtId")) ParseUnsigned(*value, id);
+      std::string code;
+      if (auto value = xml.Attribute("formatCode")) code = *value;
+      customFormats.emplace_back(id, std::move(code));
+    } else if (name == "cellXfs") {
+      inCellFormats = true;
+    } else if (name == "xf" && inCellFormats) {
+      int id = 0;
+      if (auto value = xml.Attribute("numFmtId")) ParseUnsigned(*value, id);
+      cellFormats.push_back(id);
+    }
+    return true;
+  });
+  if (!ok) return false;
+  dateStyles_.reserve(cellFormats.size());
+  for (int id : cellFormats) {
+    std::string_view code;
+    for (const auto& custom : customFormats)
+      if (custom.first == id) code = custom.second;
+    dateStyles_.push_back(IsDateFormat(id, code));
+  }
+  return true;
+}
+
+bool OoxmlReader::ReadSharedStrings(const std::string& part) {
+  std::string current;
+  int rubyDepth = 0;  // inside <rPh>: phonetic runs are left out
+  bool inText = false;
+  const bool ok = ScanPart(part, [&](XmlScanner& xml, XmlScanner::Event event) {
+    switch (event) {
+      case XmlScanner::Event::StartElement: {
+        const auto name = xml.Name();
+        if (name == "si") {
+          current.clear();
+        } else if (name == "rPh") {
+          ++rubyDepth;
+        } else if (name == "t" && rubyDepth == 0) {
+          inText = true;
+          xml.WantText(true);
+        } else if (name == "sst") {
+          if (auto count = xml.Attribute("uniqueCount")) {
+            uint32_t reserve = 0;
+            if (ParseUnsigned(*count, reserve))
+              sharedStrings_.ends.reserve(std::min<uint32_t>(reserve, 1 << 20));
+          }
+        }
+        break;
+      }
+      case XmlScanner::Event::EndElement: {
+        const auto name = xml.Name();
+        if (name == "t") {
+          inText = false;
+          xml.WantText(false);
+        } else if (name == "rPh") {
+          --rubyDepth;
+        } else if (name == "si") {
+          DecodeEscapes(current, scratch_);
+          if (sharedStrings_.bytes.size() + scratch_.size() > (uint64_t{1} << 31))
+            return Fail(WorkbookError::Damaged, "shared strings past 2 GiB");
+          sharedStrings_.Add(scratch_);
+        }
+        break;
+      }
+      case XmlScanner::Event::Text:
+        if (inText) current += xml.Text();
+        break;
+      default:
+        break;
+    }
+    return true;
+  });
+  if (!ok) return false;
+  sharedStrings_.bytes.shrink_to_fit();
+  ConvertSharedStrings(sharedStrings_);
+  return true;
+}
+
+// ISO 8601 date-time ("2024-01-01", "2024-01-01T12:00:00", "12:00:00") to a 1900-system serial.
+bool ParseIsoDate(std::string_view text, double& serial) {
+  int year = 1899, month = 12, day = 30, hour = 0, minute = 0;
+  double second = 0;
+  auto number = [&](std::size_t at, std::size_t length, int& out) {
+    return at + length <= text.size() && ParseUnsigned(text.substr(at, length), out);
+  };
+  std::size_t timeAt = std::string_view::npos;
+  if (text.size() >= 10 && text[4] == '-' && text[7] == '-') {
+    if (!number(0, 4, year) || !number(5, 2, month) || !number(8, 2, day)) return false;
+    if (text.size() > 10) {
+      if (text[10] != 'T' && text[10] != ' ') return false;
+      timeAt = 11;
+    }
+  } else {
+    timeAt = 0;
+  }
+  if (timeAt != std::string_view::npos) {
+    if (!number(timeAt, 2, hour) || text.size() < timeAt + 5 || text[timeAt + 2] != ':' ||
+        !number(timeAt + 3, 2, minute))
+      return false;
+    if (text.size() >= timeAt + 8 && text[timeAt + 5] == ':') {
+      std::string_view rest = text.substr(timeAt + 6);
+      while (!rest.empty() && (rest.back() == 'Z' || rest.back() == 'z')) rest.remove_suffix(1);
+      auto result = std::from_chars(rest.data(), rest.data() + rest.size(), second);
+      if (result.ec != std::errc()) return false;
+    }
+  }
+  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second < 0 ||
+      second >= 61)
+    return false;
+  // Days from civil, counted from the OLE day 0 (1899/12/30).
+  const int y = year - (month <= 2 ? 1 : 0);
+  const int era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yearOfEra = static_cast<unsigned>(y - era * 400);
+  const unsigned dayOfYear = (153 * static_cast<unsigned>(month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  const long long days = static_cast<long long>(era) * 146097 + dayOfEra - 719468 + 25569;
+  serial = static_cast<double>(days) + (hour * 3600 + minute * 60 + second) / 86400.0;
+  return true;
+}
+
+Text OoxmlReader::CellText(std::string_view type, uint32_t style, std::string_view value) {
+  const bool dateStyle = style < dateStyles_.size() && dateStyles_[style];
+  if (type == "s") {
+    uint32_t index;
+    if (!ParseUnsigned(Trim(value), index) || index >= sharedStrings_.ends.size()) {
+      Fail(WorkbookError::Damaged, "a shared string index out of range");
+      return {};
+    }
+    return Text(sharedStrings_.At(index));
+  }
+  if (type == "str" || type == "inlineStr") {
+    DecodeEscapes(value, scratch_);
+    return StringCellText(scratch_);
+  }
+  if (type == "e") return {};
+  value = Trim(value);
+  if (type == "b") {
+    if (value == "1" || value == "true") return BooleanCellText(true);
+    if (value == "0" || value == "false") return BooleanCellText(false);
+    return {};
+  }
+  double number;
+  if (type == "d") {
+    if (!ParseIsoDate(value, number)) return {};
+    // Dates stored as text are already in the 1900 count.
+    return dateStyle ? DateCellText(number, false) : NumberCellText(date1904_ ? number - 1462 : number);
+  }
+  if (value.empty()) return {};
+  auto result = std::from_chars(value.data(), value.data() + value.size(), number);
+  if (result.ec != std::errc() || result.ptr != value.data() + value.size()) return {};
+  return dateStyle ? DateCellText(number, date1904_) : NumberCellText(number);
+}
+
+bool OoxmlReader::ReadSheet(const std::string& part, FirstSheetColumn& column) {
+  bool inSheetData = false;
+  uint32_t row = 0;
+  uint32_t lastColumn = 0;
+  uint32_t cellRow = 0;
+  bool inColumnA = false;
+  int rubyDepth = 0;
+  bool inValue = false;
+  std::string type;
+  uint32_t style = 0;
+  std::string value;
+  return ScanPart(part, [&](XmlScanner& xml, XmlScanner::Event event) {
+    if (event == XmlScanner::Event::Text) {
+      if (inValue) value += xml.Text();
+      return true;
+    }
+    const auto name = xml.Name();
+    if (event == XmlScanner::Event::StartElement) {
+      if (!inSheetData) {
+        inSheetData = name == "sheetData";
+        return true;
+      }
+      if (name == "c") {
+        // A cell without r takes the next column, a row without r the next row.
+        uint32_t columnNumber = lastColumn + 1;
+        cellRow = row;
+        if (auto reference = xml.Attribute("r")) {
+          std::size_t i = 0;
+          uint32_t letters = 0;
+          while (i < reference->size() && i < 4) {
+            char c = (*reference)[i];
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            if (c < 'A' || c > 'Z') break;
+            letters = letters * 26 + static_cast<uint32_t>(c - 'A' + 1);
+            ++i;
+          }
+          if (i > 0) columnNumber = letters;
+          uint32_t digits;
+          if (i < reference->size() && ParseUnsigned(reference->substr(i), digits)) cellRow = row = digits;
+        }
+        lastColumn = columnNumber;
+        if (cellRow == 0 || cellRow > kMaximumRows || columnNumber > kMaximumColumns) return true;
+        if (cellRow > static_cast<uint32_t>(column.lastUsedRow))
+          column.lastUsedRow = static_cast<int32_t>(cellRow);
+        if (columnNumber != 1) return true;
+        inColumnA = true;
+        type.assign(xml.Attribute("t").value_or("n"));
+        style = 0;
+        if (auto s = xml.Attribute("s")) ParseUnsigned(*s, style);
+        value.clear();
+      } else if (name == "row") {
+        ++row;
+        if (auto number = xml.Attribute("r")) ParseUnsigned(*number, row);
+        lastColumn = 0;
+      } else if (inColumnA) {
+        if (name == "rPh") {
+          ++rubyDepth;
+        } else if ((name == "v" || name == "t") && rubyDepth == 0) {
+          inValue = true;
+          xml.WantText(true);
+        }
+      }
+      return true;
+    }
+    if (event != XmlScanner::Event::EndElement || !inSheetData) return true;
+    if (name == "c" && inColumnA) {
+      inColumnA = false;
+      Text text = CellText(type, style, value);
+      if (failure_.error != WorkbookError::None) return false;
+      if (column.texts.size() < cellRow) column.texts.resize(cellRow);
+      column.texts[cellRow - 1] = std::move(text);
+    } else if (name == "v" || name == "t") {
+      inValue = false;
+      xml.WantText(false);
+    } else if (name == "rPh") {
+      --rubyDepth;
+    } else if (name == "sheetData") {
+      return false;  // nothing after it is read
+    }
+    return true;
+  });
+}
+
+WorkbookReadResult OoxmlReader::Read() {
+  WorkbookReadResult result;
+  auto failed = [&]() {
+    result.ok = false;
+    result.column = {};
+    result.failure = {failure_.error, failure_.detail};
+    return result;
+  };
+  ZipError zipError;
+  std::string detail;
+  archive_ = ZipArchive::Open(file_, zipError, detail);
+  if (!archive_) {
+    Fail(FromZipError(zipError), detail);
+    return failed();
+  }
+
+  std::vector<Relationship> packageRelationships;
+  if (!ReadRelationships("_rels/.rels", packageRelationships)) return failed();
+  std::string workbookPart;
+  for (const auto& relationship : packageRelationships)
+    if (EndsWith(relationship.type, "/officeDocument")) {
+      workbookPart = ResolveTarget("", relationship.target);
+      break;
+    }
+  if (workbookPart.empty()) {
+    Fail(WorkbookError::UnknownFormat, "no office document in the package");
+    return failed();
+  }
+  if (EndsWith(workbookPart, ".bin")) {
+    Fail(WorkbookError::Unsupported, "a binary workbook (.xlsb)");
+    return failed();
+  }
+
+  std::string firstSheetId;
+  if (!ReadWorkbook(workbookPart, firstSheetId)) return failed();
+  std::vector<Relationship> workbookRelationships;
+  if (!ReadRelationships(RelationshipsPartOf(workbookPart), workbookRelationships)) return failed();
+  const std::string folder = FolderOf(workbookPart);
+  std::string sheetPart, stylesPart, sharedStringsPart;
+  for (const auto& relationship : workbookRelationships) {
+    if (!firstSheetId.empty() && relationship.id == firstSheetId && sheetPart.empty())
+      sheetPart = ResolveTarget(folder, relationship.target);
+    else if (EndsWith(relationship.type, "/styles") && stylesPart.empty())
+      stylesPart = ResolveTarget(folder, relationship.target);
+    else if (EndsWith(relationship.type, "/sharedStrings") && sharedStringsPart.empty())
+      sharedStringsPart = ResolveTarget(folder, relationship.target);
+  }
+  // A workbook without sheets reads as an empty sheet.
+  if (sheetPart.empty()) {
+    if (!firstSheetId.empty()) {
+      Fail(WorkbookError::Damaged, "the first sheet's relationship is missing");
+      return failed();
+    }
+    result.ok = true;
+    return result;
+  }
+  if (!stylesPart.empty() && !ReadStyles(stylesPart)) return failed();
+  if (!sharedStringsPart.empty() && !ReadSharedStrings(sharedStringsPart)) return failed();
+  if (!ReadSheet(sheetPart, result.column)) return failed();
+  result.ok = true;
+  return result;
+}
+
+}  // namespace
+
+WorkbookReadResult ReadOoxmlFirstSheetColumn(const ReadOnlyFile& file) {
+  OoxmlReader reader(file);
+  return reader.Read();
 }
 
 }  // namespace morvane

@@ -1,5 +1,6 @@
 // The .xlsx/.xlsm reader: relationships to the first sheet, shared strings, styles, and the sheet
 // streamed for column A.
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <functional>
@@ -161,44 +162,48 @@ struct SharedStrings {
   }
   void Add(std::string_view text) {
     // A text never holds NUL; dropping it here also keeps the batch conversion's separators unique.
-    for (char c : text)
-      if (c != '\0') bytes.push_back(c);
+    if (text.find('\0') == std::string_view::npos) {
+      bytes.append(text);
+    } else {
+      for (char c : text)
+        if (c != '\0') bytes.push_back(c);
+    }
     ends.push_back(static_cast<uint32_t>(bytes.size()));
   }
 };
 
-// Converts the table to code page 936 in batches joined by NUL, splitting a batch only when some
-// character in it is missing from the code page.
+bool IsAscii(std::string_view text) {
+  for (unsigned char c : text)
+    if (c >= 0x80) return false;
+  return true;
+}
+
+// Converts the table to code page 936 in place: no character takes more bytes there than in UTF-8
+// ("?" for a missing one included), so each text fits where it was. ASCII texts stay as they are;
+// the others go through the platform's converter in batches joined by NUL, a batch being split
+// only when some character in it is missing from the code page.
 void ConvertSharedStrings(SharedStrings& table) {
-  bool ascii = true;
-  for (unsigned char c : table.bytes)
-    if (c >= 0x80) {
-      ascii = false;
-      break;
-    }
-  if (ascii) return;
-  SharedStrings converted;
-  converted.ends.reserve(table.ends.size());
+  if (IsAscii(table.bytes)) return;
+  std::vector<uint32_t> others;
+  for (std::size_t i = 0; i < table.ends.size(); ++i)
+    if (!IsAscii(table.At(i))) others.push_back(static_cast<uint32_t>(i));
+  std::vector<std::string> converted(others.size());
   std::function<void(std::size_t, std::size_t)> convert = [&](std::size_t first, std::size_t last) {
     if (last - first == 1) {
-      converted.Add(StringCellText(table.At(first)));
+      converted[first] = StringCellText(table.At(others[first]));
       return;
     }
-    const uint32_t begin = first == 0 ? 0 : table.ends[first - 1];
     std::string joined;
-    joined.reserve(table.ends[last - 1] - begin + (last - first));
     for (std::size_t i = first; i < last; ++i) {
-      joined.append(table.At(i));
+      joined.append(table.At(others[i]));
       joined.push_back('\0');
     }
     if (auto result = Utf8ToCodepage936Exactly(joined)) {
       std::string_view rest = *result;
-      std::size_t count = 0;
-      for (char c : rest) count += c == '\0';
-      if (count == last - first) {
+      if (static_cast<std::size_t>(std::count(rest.begin(), rest.end(), '\0')) == last - first) {
         for (std::size_t i = first; i < last; ++i) {
           const auto nul = rest.find('\0');
-          converted.Add(rest.substr(0, nul));
+          converted[i] = rest.substr(0, nul);
           rest.remove_prefix(nul + 1);
         }
         return;
@@ -209,15 +214,29 @@ void ConvertSharedStrings(SharedStrings& table) {
     convert(middle, last);
   };
   constexpr std::size_t kBatchBytes = 1 << 20;
-  std::size_t first = 0;
-  while (first < table.ends.size()) {
-    std::size_t last = first + 1;
-    const uint32_t begin = first == 0 ? 0 : table.ends[first - 1];
-    while (last < table.ends.size() && table.ends[last] - begin < kBatchBytes) ++last;
+  for (std::size_t first = 0; first < others.size();) {
+    std::size_t last = first, bytes = 0;
+    while (last < others.size() && (last == first || bytes < kBatchBytes))
+      bytes += table.At(others[last++]).size();
     convert(first, last);
     first = last;
   }
-  table = std::move(converted);
+  std::size_t write = 0, next = 0;
+  uint32_t begin = 0;
+  for (std::size_t i = 0; i < table.ends.size(); ++i) {
+    const uint32_t end = table.ends[i];
+    std::string_view text(table.bytes.data() + begin, end - begin);
+    if (next < others.size() && others[next] == i) {
+      text = converted[next];
+      text = text.substr(0, end - begin);  // never longer, as said above
+      ++next;
+    }
+    std::memmove(table.bytes.data() + write, text.data(), text.size());
+    write += text.size();
+    begin = end;
+    table.ends[i] = static_cast<uint32_t>(write);
+  }
+  table.bytes.resize(write);
 }
 
 class OoxmlReader {
@@ -228,8 +247,8 @@ class OoxmlReader {
 
  private:
   // Streams one part through the scanner; the handler returns false to stop early.
-  bool ScanPart(const std::string& name, const std::function<bool(XmlScanner&, XmlScanner::Event)>& handle,
-                bool required = true);
+  template <typename Handler>
+  bool ScanPart(const std::string& name, Handler&& handle);
   bool Fail(WorkbookError error, std::string detail) {
     if (failure_.error == WorkbookError::None) failure_ = {error, std::move(detail)};
     return false;
@@ -250,15 +269,18 @@ class OoxmlReader {
   std::string scratch_;
 };
 
-bool OoxmlReader::ScanPart(const std::string& name,
-                           const std::function<bool(XmlScanner&, XmlScanner::Event)>& handle, bool required) {
+template <typename Handler>
+bool OoxmlReader::ScanPart(const std::string& name, Handler&& handle) {
   const ZipEntry* entry = archive_->Find(name);
-  if (!entry) return required ? Fail(WorkbookError::Damaged, "part " + name + " missing") : true;
+  if (!entry) return Fail(WorkbookError::Damaged, "part " + name + " missing");
   ZipError zipError;
   std::string detail;
   auto stream = archive_->OpenEntry(*entry, zipError, detail);
   if (!stream) return Fail(FromZipError(zipError), detail);
-  XmlScanner scanner(*stream);
+  // Large parts are inflated on a second thread while this one scans.
+  std::unique_ptr<ReadAheadStream> readAhead;
+  if (entry->uncompressedSize >= (1u << 20)) readAhead = std::make_unique<ReadAheadStream>(*stream);
+  XmlScanner scanner(readAhead ? static_cast<ByteStream&>(*readAhead) : *stream);
   scanner.WantText(false);
   for (;;) {
     const auto event = scanner.Next();
@@ -344,6 +366,11 @@ bool OoxmlReader::ReadStyles(const std::string& part) {
 }
 
 bool OoxmlReader::ReadSharedStrings(const std::string& part) {
+  // The texts never take more bytes than the part: reserving that much spares copying the table
+  // as it grows.
+  if (const ZipEntry* entry = archive_->Find(part))
+    sharedStrings_.bytes.reserve(
+        static_cast<std::size_t>(std::min<uint64_t>(entry->uncompressedSize, 1u << 30)));
   std::string current;
   int rubyDepth = 0;  // inside <rPh>: phonetic runs are left out
   bool inText = false;
@@ -356,13 +383,16 @@ bool OoxmlReader::ReadSharedStrings(const std::string& part) {
         } else if (name == "rPh") {
           ++rubyDepth;
         } else if (name == "t" && rubyDepth == 0) {
-          inText = true;
-          xml.WantText(true);
+          if (!xml.ReadContent(current)) {
+            inText = true;
+            xml.WantText(true);
+          }
         } else if (name == "sst") {
+          // Counts are hints only: reserving address space touches no memory until it is used.
           if (auto count = xml.Attribute("uniqueCount")) {
             uint32_t reserve = 0;
             if (ParseUnsigned(*count, reserve))
-              sharedStrings_.ends.reserve(std::min<uint32_t>(reserve, 1 << 20));
+              sharedStrings_.ends.reserve(std::min<uint32_t>(reserve, 1 << 24));
           }
         }
         break;
@@ -391,7 +421,6 @@ bool OoxmlReader::ReadSharedStrings(const std::string& part) {
     return true;
   });
   if (!ok) return false;
-  sharedStrings_.bytes.shrink_to_fit();
   ConvertSharedStrings(sharedStrings_);
   return true;
 }
@@ -473,6 +502,7 @@ Text OoxmlReader::CellText(std::string_view type, uint32_t style, std::string_vi
 
 bool OoxmlReader::ReadSheet(const std::string& part, FirstSheetColumn& column) {
   bool inSheetData = false;
+  bool inRow = false;
   uint32_t row = 0;
   uint32_t lastColumn = 0;
   uint32_t cellRow = 0;
@@ -491,6 +521,17 @@ bool OoxmlReader::ReadSheet(const std::string& part, FirstSheetColumn& column) {
     if (event == XmlScanner::Event::StartElement) {
       if (!inSheetData) {
         inSheetData = name == "sheetData";
+        if (name == "dimension") {
+          // Not trusted for the count, only as a hint for the room column A will take.
+          if (auto reference = xml.Attribute("ref")) {
+            const auto colon = reference->find(':');
+            std::string_view last =
+                colon == std::string_view::npos ? *reference : reference->substr(colon + 1);
+            while (!last.empty() && last.front() >= 'A' && last.front() <= 'Z') last.remove_prefix(1);
+            uint32_t rows = 0;
+            if (ParseUnsigned(last, rows)) column.texts.reserve(std::min(rows, kMaximumRows));
+          }
+        }
         return true;
       }
       if (name == "c") {
@@ -515,7 +556,12 @@ bool OoxmlReader::ReadSheet(const std::string& part, FirstSheetColumn& column) {
         if (cellRow == 0 || cellRow > kMaximumRows || columnNumber > kMaximumColumns) return true;
         if (cellRow > static_cast<uint32_t>(column.lastUsedRow))
           column.lastUsedRow = static_cast<int32_t>(cellRow);
-        if (columnNumber != 1) return true;
+        if (columnNumber != 1) {
+          // Cells come in column order, so nothing after this one is in column A and the row is
+          // already counted: skip the cell and the rest of its row unread.
+          if (xml.SkipRest() && inRow && xml.SkipRest()) inRow = false;
+          return true;
+        }
         inColumnA = true;
         type.assign(xml.Attribute("t").value_or("n"));
         style = 0;
@@ -525,12 +571,15 @@ bool OoxmlReader::ReadSheet(const std::string& part, FirstSheetColumn& column) {
         ++row;
         if (auto number = xml.Attribute("r")) ParseUnsigned(*number, row);
         lastColumn = 0;
+        inRow = true;
       } else if (inColumnA) {
         if (name == "rPh") {
           ++rubyDepth;
         } else if ((name == "v" || name == "t") && rubyDepth == 0) {
-          inValue = true;
-          xml.WantText(true);
+          if (!xml.ReadContent(value)) {
+            inValue = true;  // mixed content: the rest comes as events
+            xml.WantText(true);
+          }
         }
       }
       return true;
@@ -542,11 +591,14 @@ bool OoxmlReader::ReadSheet(const std::string& part, FirstSheetColumn& column) {
       if (failure_.error != WorkbookError::None) return false;
       if (column.texts.size() < cellRow) column.texts.resize(cellRow);
       column.texts[cellRow - 1] = std::move(text);
+      if (inRow && xml.SkipRest()) inRow = false;
     } else if (name == "v" || name == "t") {
       inValue = false;
       xml.WantText(false);
     } else if (name == "rPh") {
       --rubyDepth;
+    } else if (name == "row") {
+      inRow = false;
     } else if (name == "sheetData") {
       return false;  // nothing after it is read
     }

@@ -239,6 +239,74 @@ void ConvertSharedStrings(SharedStrings& table) {
   table.bytes.resize(write);
 }
 
+bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Whether text holds literal at position at; inline, since the fast paths ask it for a few bytes
+// millions of times.
+template <std::size_t N>
+bool HasAt(std::string_view text, std::size_t at, const char (&literal)[N]) {
+  if (at > text.size() || text.size() - at < N - 1) return false;
+  for (std::size_t i = 0; i + 1 < N; ++i)
+    if (text[at + i] != literal[i]) return false;
+  return true;
+}
+
+// For the fast paths: the attributes of a start tag whose name ends at text[at], when every value
+// is plain (no references); take(localName, value) sees each. The index past the tag, or npos
+// when the tag is not plain or not complete in the text.
+template <typename Take>
+std::size_t ParsePlainTag(std::string_view text, std::size_t at, bool& selfClosing, Take&& take) {
+  constexpr auto npos = std::string_view::npos;
+  for (;;) {
+    while (at < text.size() && IsXmlSpace(text[at])) ++at;
+    if (at >= text.size()) return npos;
+    if (text[at] == '>') {
+      selfClosing = false;
+      return at + 1;
+    }
+    if (text[at] == '/') {
+      if (at + 1 >= text.size() || text[at + 1] != '>') return npos;
+      selfClosing = true;
+      return at + 2;
+    }
+    const std::size_t nameStart = at;
+    while (at < text.size() && text[at] != '=' && !IsXmlSpace(text[at]) && text[at] != '>' && text[at] != '/')
+      ++at;
+    if (at + 1 >= text.size() || text[at] != '=' || (text[at + 1] != '"' && text[at + 1] != '\''))
+      return npos;
+    const std::string_view name = text.substr(nameStart, at - nameStart);
+    const char quote = text[at + 1];
+    at += 2;
+    const std::size_t valueStart = at;
+    while (at < text.size() && text[at] != quote) {
+      if (text[at] == '&' || text[at] == '<') return npos;
+      ++at;
+    }
+    if (at >= text.size()) return npos;
+    if (!name.starts_with("xmlns")) {
+      const auto colon = name.rfind(':');
+      take(colon == npos ? name : name.substr(colon + 1), text.substr(valueStart, at - valueStart));
+    }
+    ++at;
+  }
+}
+
+// A cell reference ("B12") as column and row numbers; either stays as given when absent.
+void ParseCellReference(std::string_view reference, uint32_t& columnNumber, uint32_t& rowNumber) {
+  std::size_t i = 0;
+  uint32_t letters = 0;
+  while (i < reference.size() && i < 4) {
+    char c = reference[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c < 'A' || c > 'Z') break;
+    letters = letters * 26 + static_cast<uint32_t>(c - 'A' + 1);
+    ++i;
+  }
+  if (i > 0) columnNumber = letters;
+  uint32_t digits;
+  if (i < reference.size() && ParseUnsigned(reference.substr(i), digits)) rowNumber = digits;
+}
+
 class OoxmlReader {
  public:
   explicit OoxmlReader(const ReadOnlyFile& file) : file_(file) {}
@@ -246,9 +314,14 @@ class OoxmlReader {
   WorkbookReadResult Read();
 
  private:
-  // Streams one part through the scanner; the handler returns false to stop early.
+  // Streams one part through the scanner. The handler takes each event and returns false to
+  // stop; before, called ahead of every event, may take regular content on a fast path.
+  template <typename Handler, typename Before>
+  bool ScanPart(const std::string& name, Handler&& handle, Before&& before);
   template <typename Handler>
-  bool ScanPart(const std::string& name, Handler&& handle);
+  bool ScanPart(const std::string& name, Handler&& handle) {
+    return ScanPart(name, handle, [](XmlScanner&) {});
+  }
   bool Fail(WorkbookError error, std::string detail) {
     if (failure_.error == WorkbookError::None) failure_ = {error, std::move(detail)};
     return false;
@@ -269,8 +342,8 @@ class OoxmlReader {
   std::string scratch_;
 };
 
-template <typename Handler>
-bool OoxmlReader::ScanPart(const std::string& name, Handler&& handle) {
+template <typename Handler, typename Before>
+bool OoxmlReader::ScanPart(const std::string& name, Handler&& handle, Before&& before) {
   const ZipEntry* entry = archive_->Find(name);
   if (!entry) return Fail(WorkbookError::Damaged, "part " + name + " missing");
   ZipError zipError;
@@ -283,6 +356,8 @@ bool OoxmlReader::ScanPart(const std::string& name, Handler&& handle) {
   XmlScanner scanner(readAhead ? static_cast<ByteStream&>(*readAhead) : *stream);
   scanner.WantText(false);
   for (;;) {
+    before(scanner);
+    if (failure_.error != WorkbookError::None) return false;
     const auto event = scanner.Next();
     if (event == XmlScanner::Event::Error) {
       if (stream->Error() != ZipError::None) return Fail(FromZipError(stream->Error()), stream->Detail());
@@ -374,52 +449,88 @@ bool OoxmlReader::ReadSharedStrings(const std::string& part) {
   std::string current;
   int rubyDepth = 0;  // inside <rPh>: phonetic runs are left out
   bool inText = false;
-  const bool ok = ScanPart(part, [&](XmlScanner& xml, XmlScanner::Event event) {
-    switch (event) {
-      case XmlScanner::Event::StartElement: {
-        const auto name = xml.Name();
-        if (name == "si") {
-          current.clear();
-        } else if (name == "rPh") {
-          ++rubyDepth;
-        } else if (name == "t" && rubyDepth == 0) {
-          if (!xml.ReadContent(current)) {
-            inText = true;
-            xml.WantText(true);
-          }
-        } else if (name == "sst") {
-          // Counts are hints only: reserving address space touches no memory until it is used.
-          if (auto count = xml.Attribute("uniqueCount")) {
-            uint32_t reserve = 0;
-            if (ParseUnsigned(*count, reserve))
-              sharedStrings_.ends.reserve(std::min<uint32_t>(reserve, 1 << 24));
-          }
-        }
-        break;
+  bool inTable = false;
+  bool inItem = false;
+  // Items holding one plain <t> are taken whole from the buffer; others go the event path.
+  auto fastItems = [&](XmlScanner& xml) {
+    if (!inTable || inItem) return;
+    for (;;) {
+      const std::string_view window = xml.Peek(16384);
+      std::size_t at = 0;
+      while (at < window.size() && IsXmlSpace(window[at])) ++at;
+      if (!HasAt(window, at, "<si>")) return;
+      at += 4;
+      if (HasAt(window, at, "<t>")) {
+        at += 3;
+      } else if (HasAt(window, at, "<t xml:space=\"preserve\">")) {
+        at += 24;
+      } else {
+        return;
       }
-      case XmlScanner::Event::EndElement: {
-        const auto name = xml.Name();
-        if (name == "t") {
-          inText = false;
-          xml.WantText(false);
-        } else if (name == "rPh") {
-          --rubyDepth;
-        } else if (name == "si") {
-          DecodeEscapes(current, scratch_);
-          if (sharedStrings_.bytes.size() + scratch_.size() > (uint64_t{1} << 31))
-            return Fail(WorkbookError::Damaged, "shared strings past 2 GiB");
-          sharedStrings_.Add(scratch_);
-        }
-        break;
+      std::size_t end = at;
+      while (end < window.size() && window[end] != '<' && window[end] != '&' && window[end] != '\r') ++end;
+      if (!HasAt(window, end, "</t></si>")) return;
+      DecodeEscapes(window.substr(at, end - at), scratch_);
+      if (sharedStrings_.bytes.size() + scratch_.size() > (uint64_t{1} << 31)) {
+        Fail(WorkbookError::Damaged, "shared strings past 2 GiB");
+        return;
       }
-      case XmlScanner::Event::Text:
-        if (inText) current += xml.Text();
-        break;
-      default:
-        break;
+      sharedStrings_.Add(scratch_);
+      xml.Consume(end + 9);
     }
-    return true;
-  });
+  };
+  const bool ok = ScanPart(
+      part,
+      [&](XmlScanner& xml, XmlScanner::Event event) {
+        switch (event) {
+          case XmlScanner::Event::StartElement: {
+            const auto name = xml.Name();
+            if (name == "si") {
+              current.clear();
+              inItem = true;
+            } else if (name == "rPh") {
+              ++rubyDepth;
+            } else if (name == "t" && rubyDepth == 0) {
+              if (!xml.ReadContent(current)) {
+                inText = true;
+                xml.WantText(true);
+              }
+            } else if (name == "sst") {
+              inTable = true;
+              // Counts are hints only: reserving address space touches no memory until it is used.
+              if (auto count = xml.Attribute("uniqueCount")) {
+                uint32_t reserve = 0;
+                if (ParseUnsigned(*count, reserve))
+                  sharedStrings_.ends.reserve(std::min<uint32_t>(reserve, 1 << 24));
+              }
+            }
+            break;
+          }
+          case XmlScanner::Event::EndElement: {
+            const auto name = xml.Name();
+            if (name == "t") {
+              inText = false;
+              xml.WantText(false);
+            } else if (name == "rPh") {
+              --rubyDepth;
+            } else if (name == "si") {
+              inItem = false;
+              DecodeEscapes(current, scratch_);
+              if (sharedStrings_.bytes.size() + scratch_.size() > (uint64_t{1} << 31))
+                return Fail(WorkbookError::Damaged, "shared strings past 2 GiB");
+              sharedStrings_.Add(scratch_);
+            }
+            break;
+          }
+          case XmlScanner::Event::Text:
+            if (inText) current += xml.Text();
+            break;
+          default:
+            break;
+        }
+        return true;
+      },
+      fastItems);
   if (!ok) return false;
   ConvertSharedStrings(sharedStrings_);
   return true;
@@ -512,98 +623,195 @@ bool OoxmlReader::ReadSheet(const std::string& part, FirstSheetColumn& column) {
   std::string type;
   uint32_t style = 0;
   std::string value;
-  return ScanPart(part, [&](XmlScanner& xml, XmlScanner::Event event) {
-    if (event == XmlScanner::Event::Text) {
-      if (inValue) value += xml.Text();
-      return true;
-    }
-    const auto name = xml.Name();
-    if (event == XmlScanner::Event::StartElement) {
-      if (!inSheetData) {
-        inSheetData = name == "sheetData";
-        if (name == "dimension") {
-          // Not trusted for the count, only as a hint for the room column A will take.
-          if (auto reference = xml.Attribute("ref")) {
-            const auto colon = reference->find(':');
-            std::string_view last =
-                colon == std::string_view::npos ? *reference : reference->substr(colon + 1);
-            while (!last.empty() && last.front() >= 'A' && last.front() <= 'Z') last.remove_prefix(1);
-            uint32_t rows = 0;
-            if (ParseUnsigned(last, rows)) column.texts.reserve(std::min(rows, kMaximumRows));
-          }
-        }
-        return true;
+
+  auto store = [&](uint32_t rowNumber, Text text) {
+    if (column.texts.size() < rowNumber) column.texts.resize(rowNumber);
+    column.texts[rowNumber - 1] = std::move(text);
+  };
+  auto markUsed = [&](uint32_t columnNumber) {
+    if (cellRow == 0 || cellRow > kMaximumRows || columnNumber > kMaximumColumns) return false;
+    if (cellRow > static_cast<uint32_t>(column.lastUsedRow))
+      column.lastUsedRow = static_cast<int32_t>(cellRow);
+    return true;
+  };
+
+  // Rows of the usual shape (plain attributes, column A holding at most a formula and a <v>
+  // without references) are taken whole from the buffer; any other row goes the event path.
+  auto fastRows = [&](XmlScanner& xml) {
+    constexpr auto npos = std::string_view::npos;
+    if (!inSheetData || inRow) return;
+    for (;;) {
+      const std::string_view window = xml.Peek(16384);
+      std::size_t at = 0;
+      while (at < window.size() && IsXmlSpace(window[at])) ++at;
+      if (window.size() - at < 6 || !HasAt(window, at, "<row")) return;
+      if (!IsXmlSpace(window[at + 4]) && window[at + 4] != '>' && window[at + 4] != '/') return;
+      bool selfClosing;
+      uint32_t rowNumber = row + 1;
+      bool plain = true;
+      std::size_t p =
+          ParsePlainTag(window, at + 4, selfClosing, [&](std::string_view name, std::string_view text) {
+            if (name == "r" && !ParseUnsigned(text, rowNumber)) plain = false;
+          });
+      if (p == npos || !plain) return;
+      if (selfClosing) {
+        row = rowNumber;
+        xml.Consume(p);
+        continue;
       }
-      if (name == "c") {
-        // A cell without r takes the next column, a row without r the next row.
-        uint32_t columnNumber = lastColumn + 1;
-        cellRow = row;
-        if (auto reference = xml.Attribute("r")) {
-          std::size_t i = 0;
-          uint32_t letters = 0;
-          while (i < reference->size() && i < 4) {
-            char c = (*reference)[i];
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-            if (c < 'A' || c > 'Z') break;
-            letters = letters * 26 + static_cast<uint32_t>(c - 'A' + 1);
-            ++i;
+      // The row's end, in one pass that also turns away comments, CDATA and instructions.
+      std::size_t close = p;
+      for (;;) {
+        while (close < window.size() && window[close] != '<') ++close;
+        if (close + 6 > window.size()) return;
+        const char next = window[close + 1];
+        if (next == '!' || next == '?') return;
+        if (next == '/' && HasAt(window, close + 2, "row>")) break;
+        ++close;
+      }
+      const std::string_view body = window.substr(p, close - p);
+      std::size_t cellAt = 0;
+      while (cellAt < body.size() && IsXmlSpace(body[cellAt])) ++cellAt;
+      if (cellAt == body.size()) {
+        row = rowNumber;
+        xml.Consume(close + 6);
+        continue;
+      }
+      if (!HasAt(body, cellAt, "<c") || cellAt + 2 >= body.size() ||
+          (!IsXmlSpace(body[cellAt + 2]) && body[cellAt + 2] != '>' && body[cellAt + 2] != '/'))
+        return;
+      uint32_t columnNumber = 1;
+      uint32_t cellRowNumber = rowNumber;
+      std::string_view cellType = "n";
+      uint32_t cellStyle = 0;
+      bool cellClosed;
+      std::size_t q =
+          ParsePlainTag(body, cellAt + 2, cellClosed, [&](std::string_view name, std::string_view text) {
+            if (name == "r")
+              ParseCellReference(text, columnNumber, cellRowNumber);
+            else if (name == "t")
+              cellType = text;
+            else if (name == "s" && !ParseUnsigned(text, cellStyle))
+              plain = false;
+          });
+      if (q == npos || !plain) return;
+      cellRow = cellRowNumber;
+      if (cellRow == 0 || cellRow > kMaximumRows || columnNumber > kMaximumColumns) return;
+      std::string_view content;
+      if (columnNumber == 1 && !cellClosed) {
+        std::string_view rest = body.substr(q);
+        if (HasAt(rest, 0, "<f")) {
+          bool formulaClosed;
+          std::size_t f = ParsePlainTag(rest, 2, formulaClosed, [](std::string_view, std::string_view) {});
+          if (f == npos) return;
+          if (!formulaClosed) {
+            f = rest.find("</f>", f);
+            if (f == npos) return;
+            f += 4;
           }
-          if (i > 0) columnNumber = letters;
-          uint32_t digits;
-          if (i < reference->size() && ParseUnsigned(reference->substr(i), digits)) cellRow = row = digits;
+          rest.remove_prefix(f);
         }
-        lastColumn = columnNumber;
-        if (cellRow == 0 || cellRow > kMaximumRows || columnNumber > kMaximumColumns) return true;
-        if (cellRow > static_cast<uint32_t>(column.lastUsedRow))
-          column.lastUsedRow = static_cast<int32_t>(cellRow);
-        if (columnNumber != 1) {
-          // Cells come in column order, so nothing after this one is in column A and the row is
-          // already counted: skip the cell and the rest of its row unread.
-          if (xml.SkipRest() && inRow && xml.SkipRest()) inRow = false;
+        if (HasAt(rest, 0, "<v>")) {
+          std::size_t end = 3;
+          while (end < rest.size() && rest[end] != '<') ++end;
+          if (!HasAt(rest, end, "</v></c>")) return;
+          content = rest.substr(3, end - 3);
+          if (content.find_first_of("&\r") != npos) return;
+        } else if (!HasAt(rest, 0, "</c>")) {
+          return;
+        }
+      }
+      markUsed(columnNumber);
+      if (columnNumber == 1) {
+        Text text = CellText(cellType, cellStyle, content);
+        if (failure_.error != WorkbookError::None) return;
+        store(cellRow, std::move(text));
+      }
+      row = cellRow;
+      xml.Consume(close + 6);
+    }
+  };
+
+  return ScanPart(
+      part,
+      [&](XmlScanner& xml, XmlScanner::Event event) {
+        if (event == XmlScanner::Event::Text) {
+          if (inValue) value += xml.Text();
           return true;
         }
-        inColumnA = true;
-        type.assign(xml.Attribute("t").value_or("n"));
-        style = 0;
-        if (auto s = xml.Attribute("s")) ParseUnsigned(*s, style);
-        value.clear();
-      } else if (name == "row") {
-        ++row;
-        if (auto number = xml.Attribute("r")) ParseUnsigned(*number, row);
-        lastColumn = 0;
-        inRow = true;
-      } else if (inColumnA) {
-        if (name == "rPh") {
-          ++rubyDepth;
-        } else if ((name == "v" || name == "t") && rubyDepth == 0) {
-          if (!xml.ReadContent(value)) {
-            inValue = true;  // mixed content: the rest comes as events
-            xml.WantText(true);
+        const auto name = xml.Name();
+        if (event == XmlScanner::Event::StartElement) {
+          if (!inSheetData) {
+            inSheetData = name == "sheetData";
+            if (name == "dimension") {
+              // Not trusted for the count, only as a hint for the room column A will take.
+              if (auto reference = xml.Attribute("ref")) {
+                const auto colon = reference->find(':');
+                uint32_t columns = 0, rows = 0;
+                ParseCellReference(
+                    colon == std::string_view::npos ? *reference : reference->substr(colon + 1), columns,
+                    rows);
+                column.texts.reserve(std::min(rows, kMaximumRows));
+              }
+            }
+            return true;
           }
+          if (name == "c") {
+            // A cell without r takes the next column, a row without r the next row.
+            uint32_t columnNumber = lastColumn + 1;
+            cellRow = row;
+            if (auto reference = xml.Attribute("r")) ParseCellReference(*reference, columnNumber, cellRow);
+            row = cellRow;
+            lastColumn = columnNumber;
+            if (!markUsed(columnNumber)) return true;
+            if (columnNumber != 1) {
+              // Cells come in column order, so nothing after this one is in column A and the row
+              // is already counted: skip the cell and the rest of its row unread.
+              if (xml.SkipRest() && inRow && xml.SkipRest()) inRow = false;
+              return true;
+            }
+            inColumnA = true;
+            type.assign(xml.Attribute("t").value_or("n"));
+            style = 0;
+            if (auto s = xml.Attribute("s")) ParseUnsigned(*s, style);
+            value.clear();
+          } else if (name == "row") {
+            ++row;
+            if (auto number = xml.Attribute("r")) ParseUnsigned(*number, row);
+            lastColumn = 0;
+            inRow = true;
+          } else if (inColumnA) {
+            if (name == "rPh") {
+              ++rubyDepth;
+            } else if ((name == "v" || name == "t") && rubyDepth == 0) {
+              if (!xml.ReadContent(value)) {
+                inValue = true;  // mixed content: the rest comes as events
+                xml.WantText(true);
+              }
+            }
+          }
+          return true;
         }
-      }
-      return true;
-    }
-    if (event != XmlScanner::Event::EndElement || !inSheetData) return true;
-    if (name == "c" && inColumnA) {
-      inColumnA = false;
-      Text text = CellText(type, style, value);
-      if (failure_.error != WorkbookError::None) return false;
-      if (column.texts.size() < cellRow) column.texts.resize(cellRow);
-      column.texts[cellRow - 1] = std::move(text);
-      if (inRow && xml.SkipRest()) inRow = false;
-    } else if (name == "v" || name == "t") {
-      inValue = false;
-      xml.WantText(false);
-    } else if (name == "rPh") {
-      --rubyDepth;
-    } else if (name == "row") {
-      inRow = false;
-    } else if (name == "sheetData") {
-      return false;  // nothing after it is read
-    }
-    return true;
-  });
+        if (event != XmlScanner::Event::EndElement || !inSheetData) return true;
+        if (name == "c" && inColumnA) {
+          inColumnA = false;
+          Text text = CellText(type, style, value);
+          if (failure_.error != WorkbookError::None) return false;
+          store(cellRow, std::move(text));
+          if (inRow && xml.SkipRest()) inRow = false;
+        } else if (name == "v" || name == "t") {
+          inValue = false;
+          xml.WantText(false);
+        } else if (name == "rPh") {
+          --rubyDepth;
+        } else if (name == "row") {
+          inRow = false;
+        } else if (name == "sheetData") {
+          return false;  // nothing after it is read
+        }
+        return true;
+      },
+      fastRows);
 }
 
 WorkbookReadResult OoxmlReader::Read() {

@@ -321,6 +321,13 @@ XmlScanner::Event XmlScanner::ReadTag() {
   }
 }
 
+std::string_view XmlScanner::Peek(std::size_t count) {
+  if (failed_ || pendingEnd_) return {};
+  EnsureAvailable(count);
+  if (failed_) return {};
+  return std::string_view(buffer_.data() + position_, end_ - position_);
+}
+
 bool XmlScanner::ReadContent(std::string& out) {
   if (failed_) return false;
   if (pendingEnd_) {

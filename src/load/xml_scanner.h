@@ -43,6 +43,11 @@ class XmlScanner {
   // nothing but text, consumes its end tag and returns true. False leaves the scanner before the
   // first child (or on an error), to go on with Next.
   bool ReadContent(std::string& out);
+  // Raw access for hand-written fast paths over regular content: the bytes from the current
+  // position (at least count of them unless the part ends; empty while an element is pending its
+  // end). Consume moves past bytes the caller took as balanced elements.
+  std::string_view Peek(std::size_t count);
+  void Consume(std::size_t count) { position_ += count; }
   // When false, text between tags is skipped without Text events (faster for elements not read).
   void WantText(bool want) { wantText_ = want; }
   // Why the scanner stopped with Error; the stream's own error is reported by the stream.

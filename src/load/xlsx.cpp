@@ -360,6 +360,7 @@ bool OoxmlReader::ScanPart(const std::string& name, Handler&& handle, Before&& b
     if (failure_.error != WorkbookError::None) return false;
     const auto event = scanner.Next();
     if (event == XmlScanner::Event::Error) {
+      readAhead.reset();  // the worker may still be inflating: stop it before asking the stream
       if (stream->Error() != ZipError::None) return Fail(FromZipError(stream->Error()), stream->Detail());
       return Fail(WorkbookError::Damaged, name + ": " + scanner.ErrorDetail());
     }

@@ -116,6 +116,7 @@ TEST(XlsxSheet, EveryRowShapeGivesTheSameColumn) {
   std::string sheet;
   std::vector<Text> expected;
   uint32_t row = 0;
+  uint32_t lastUsed = 0;  // every case but the empty rows has a cell
   auto expect = [&](uint32_t at, Text text) {
     if (expected.size() < at) expected.resize(at);
     expected[at - 1] = std::move(text);
@@ -124,6 +125,7 @@ TEST(XlsxSheet, EveryRowShapeGivesTheSameColumn) {
     ++row;
     const std::string r = std::to_string(row);
     const std::string padding = std::string(static_cast<std::size_t>(i % 37), ' ');
+    if (i % 12 != 7) lastUsed = row + (i % 12 == 10 ? 2 : 0);
     switch (i % 12) {
       case 0:  // the usual shape
         sheet += "<row r=\"" + r + "\" spans=\"1:2\" x14ac:dyDescent=\"0.25\"><c r=\"A" + r +
@@ -184,8 +186,7 @@ TEST(XlsxSheet, EveryRowShapeGivesTheSameColumn) {
   }
   const auto result = ReadWorkbook(sheet, sharedStrings);
   ASSERT_TRUE(result.ok) << result.failure.detail;
-  // The last row written has a cell (case 11), so it is the last used row.
-  EXPECT_EQ(result.column.lastUsedRow, static_cast<int32_t>(row));
+  EXPECT_EQ(result.column.lastUsedRow, static_cast<int32_t>(lastUsed));
   ASSERT_EQ(result.column.texts.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i)
     ASSERT_EQ(result.column.texts[i], expected[i]) << "row " << i + 1;

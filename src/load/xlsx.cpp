@@ -456,7 +456,7 @@ bool OoxmlReader::ReadSharedStrings(const std::string& part) {
   auto fastItems = [&](XmlScanner& xml) {
     if (!inTable || inItem) return;
     for (;;) {
-      const std::string_view window = xml.Peek(16384);
+      const std::string_view window = xml.Peek(4096);
       std::size_t at = 0;
       while (at < window.size() && IsXmlSpace(window[at])) ++at;
       if (!HasAt(window, at, "<si>")) return;
@@ -642,7 +642,7 @@ bool OoxmlReader::ReadSheet(const std::string& part, FirstSheetColumn& column) {
     constexpr auto npos = std::string_view::npos;
     if (!inSheetData || inRow) return;
     for (;;) {
-      const std::string_view window = xml.Peek(16384);
+      const std::string_view window = xml.Peek(4096);
       std::size_t at = 0;
       while (at < window.size() && IsXmlSpace(window[at])) ++at;
       if (window.size() - at < 6 || !HasAt(window, at, "<row")) return;

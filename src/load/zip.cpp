@@ -254,8 +254,8 @@ int64_t ZipEntryReader::Read(unsigned char* out, std::size_t capacity) {
 }
 
 namespace {
-constexpr std::size_t kReadAheadBlock = 256 * 1024;
-constexpr int kReadAheadBlocks = 4;
+constexpr std::size_t kReadAheadBlock = 1024 * 1024;
+constexpr int kReadAheadBlocks = 3;
 }  // namespace
 
 ReadAheadStream::ReadAheadStream(ByteStream& source) : source_(source) {

@@ -30,10 +30,13 @@ Bytes SmallWorkbook() {
   return testing::WorkbookStream(0x0600, {}, Record(0x0203, number));
 }
 
-TEST(CfbDamagedTest, BuiltFileReadsBeforeItIsBroken) {
-  const auto result = Read(testing::CompoundFileWith({{u"Workbook", SmallWorkbook()}}).bytes);
-  ASSERT_TRUE(result.ok) << result.failure.detail;
-  EXPECT_EQ(result.column.texts, std::vector<Text>{"1"});
+TEST(CfbDamagedTest, BuiltFilesOfBothVersionsReadBeforeTheyAreBroken) {
+  for (int version : {3, 4}) {
+    SCOPED_TRACE(version);
+    const auto result = Read(testing::CompoundFileWith({{u"Workbook", SmallWorkbook()}}, version).bytes);
+    ASSERT_TRUE(result.ok) << result.failure.detail;
+    EXPECT_EQ(result.column.texts, std::vector<Text>{"1"});
+  }
 }
 
 TEST(CfbDamagedTest, BrokenStructuresAreRefused) {
@@ -51,7 +54,8 @@ TEST(CfbDamagedTest, BrokenStructuresAreRefused) {
       {"FAT sector beyond the file", [&](Bytes& b) { PutU32(b, 76, 90); }},
       {"more FAT sectors than the file holds", [&](Bytes& b) { PutU32(b, 44, 0x10000000); }},
       {"directory sector out of range", [&](Bytes& b) { PutU32(b, 48, 0xFFFFFF00); }},
-      {"stream larger than the file", [&](Bytes& b) { PutU32(b, 512 * 2 + 128 + 120, 0x7FFFFFFF); }},
+      {"stream larger than the file",
+       [&](Bytes& b) { PutU32(b, built.DirectoryEntryOffset(1) + 120, 0x7FFFFFFF); }},
       {"sector shift of 20", [&](Bytes& b) { b[30] = 20; }},
       {"cut inside the stream", [&](Bytes& b) { b.resize(b.size() - 1000); }},
       {"cut inside the header", [&](Bytes& b) { b.resize(300); }},
@@ -69,7 +73,7 @@ TEST(CfbDamagedTest, BrokenStructuresAreRefused) {
 TEST(CfbDamagedTest, DirectoryCycleEndsTheSearch) {
   auto built = testing::CompoundFileWith({{u"Other", Bytes(10, 0)}, {u"WORKBOOK", SmallWorkbook()}});
   // Entry 2's right sibling points back at entry 1: the walk must end and still find the stream.
-  PutU32(built.bytes, 512 * 2 + 2 * 128 + 72, 1);
+  PutU32(built.bytes, built.DirectoryEntryOffset(2) + 72, 1);
   const auto result = Read(built.bytes);
   ASSERT_TRUE(result.ok) << result.failure.detail;
   EXPECT_EQ(result.column.texts, std::vector<Text>{"1"});

@@ -69,24 +69,30 @@ inline Bytes WorkbookStream(uint16_t version, const Bytes& globals, const Bytes&
 constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
 constexpr uint32_t kFreeSector = 0xFFFFFFFF;
 
-// A version 3 compound file: sector 0 holds the FAT, sector 1 the directory, then each stream in
-// consecutive sectors. Streams are padded to 4096 bytes so they never go to the mini stream.
+// A compound file of version 3 (512-byte sectors) or 4 (4096): sector 0 holds the FAT, sector 1
+// the directory, then each stream in consecutive sectors. Streams are padded to 4096 bytes so
+// they never go to the mini stream.
 struct BuiltCompoundFile {
   Bytes bytes;
+  uint32_t sectorSize = 512;
   std::vector<uint32_t> firstSectors;  // per stream
-  size_t FatEntryOffset(uint32_t sector) const { return 512 + sector * 4; }
+  size_t FatEntryOffset(uint32_t sector) const { return sectorSize + sector * 4; }
+  size_t DirectoryEntryOffset(uint32_t entry) const { return sectorSize * 2 + entry * 128; }
 };
 
-inline BuiltCompoundFile CompoundFileWith(const std::vector<std::pair<std::u16string, Bytes>>& streams) {
+inline BuiltCompoundFile CompoundFileWith(const std::vector<std::pair<std::u16string, Bytes>>& streams,
+                                          int version = 3) {
   BuiltCompoundFile built;
+  const uint32_t sector = version == 4 ? 4096 : 512;
+  built.sectorSize = sector;
   Bytes& file = built.bytes;
-  file.assign(512 * 3, 0);
+  file.assign(sector * 3, 0);
   const unsigned char signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
   for (int i = 0; i < 8; ++i) file[i] = signature[i];
   PutU16(file, 24, 0x003E);
-  PutU16(file, 26, 3);
+  PutU16(file, 26, static_cast<uint16_t>(version));
   PutU16(file, 28, 0xFFFE);
-  PutU16(file, 30, 9);
+  PutU16(file, 30, version == 4 ? 12 : 9);
   PutU16(file, 32, 6);
   PutU32(file, 44, 1);            // FAT sectors
   PutU32(file, 48, 1);            // first directory sector
@@ -95,13 +101,13 @@ inline BuiltCompoundFile CompoundFileWith(const std::vector<std::pair<std::u16st
   PutU32(file, 68, kEndOfChain);  // no DIFAT sectors
   PutU32(file, 76, 0);            // the FAT is sector 0
   for (int i = 1; i < 109; ++i) PutU32(file, 76 + i * 4, kFreeSector);
-  std::vector<uint32_t> fat(128, kFreeSector);
+  std::vector<uint32_t> fat(sector / 4, kFreeSector);
   fat[0] = 0xFFFFFFFD;
   fat[1] = kEndOfChain;
   // Directory: the root, then the streams as a chain of right siblings.
   auto putEntry = [&](size_t index, const std::u16string& name, uint8_t type, uint32_t child, uint32_t right,
                       uint32_t start, uint32_t size) {
-    const size_t at = 512 * 2 + index * 128;
+    const size_t at = sector * 2 + index * 128;
     for (size_t c = 0; c < name.size(); ++c) PutU16(file, at + c * 2, name[c]);
     PutU16(file, at + 64, static_cast<uint16_t>((name.size() + 1) * 2));
     file[at + 66] = type;
@@ -112,27 +118,27 @@ inline BuiltCompoundFile CompoundFileWith(const std::vector<std::pair<std::u16st
     PutU32(file, at + 120, size);
   };
   for (size_t index = 0; index < 4; ++index) {
-    PutU32(file, 512 * 2 + index * 128 + 68, 0xFFFFFFFF);
-    PutU32(file, 512 * 2 + index * 128 + 72, 0xFFFFFFFF);
-    PutU32(file, 512 * 2 + index * 128 + 76, 0xFFFFFFFF);
+    PutU32(file, sector * 2 + index * 128 + 68, 0xFFFFFFFF);
+    PutU32(file, sector * 2 + index * 128 + 72, 0xFFFFFFFF);
+    PutU32(file, sector * 2 + index * 128 + 76, 0xFFFFFFFF);
   }
   putEntry(0, u"Root Entry", 5, streams.empty() ? 0xFFFFFFFF : 1, 0xFFFFFFFF, kEndOfChain, 0);
   uint32_t nextSector = 2;
   for (size_t s = 0; s < streams.size() && s < 3; ++s) {
     Bytes data = streams[s].second;
     if (data.size() < 4096) data.resize(4096, 0);
-    const uint32_t sectors = static_cast<uint32_t>((data.size() + 511) / 512);
+    const uint32_t sectors = static_cast<uint32_t>((data.size() + sector - 1) / sector);
     built.firstSectors.push_back(nextSector);
     for (uint32_t i = 0; i < sectors; ++i)
       fat[nextSector + i] = i + 1 < sectors ? nextSector + i + 1 : kEndOfChain;
     putEntry(s + 1, streams[s].first, 2, 0xFFFFFFFF,
              s + 1 < streams.size() ? static_cast<uint32_t>(s + 2) : 0xFFFFFFFF, nextSector,
              static_cast<uint32_t>(data.size()));
-    data.resize(sectors * 512, 0);
+    data.resize(sectors * sector, 0);
     file.insert(file.end(), data.begin(), data.end());
     nextSector += sectors;
   }
-  for (size_t i = 0; i < fat.size(); ++i) PutU32(file, 512 + i * 4, fat[i]);
+  for (size_t i = 0; i < fat.size(); ++i) PutU32(file, sector + i * 4, fat[i]);
   return built;
 }
 

@@ -37,6 +37,7 @@ constexpr uint16_t kBlank = 0x0201;
 constexpr uint16_t kMulBlank = 0x00BE;
 constexpr uint16_t kFormula = 0x0006;
 constexpr uint16_t kString = 0x0207;
+constexpr uint16_t kDimensions = 0x0200;
 // BOF records of BIFF2, BIFF3 and BIFF4.
 constexpr uint16_t kOldBofs[] = {0x0009, 0x0209, 0x0409};
 
@@ -192,6 +193,9 @@ struct SharedStrings {
 // SST (MS-XLS 2.4.265) with XLUnicodeRichExtendedString (MS-XLS 2.5.293) items.
 bool ReadSharedStrings(std::vector<std::span<const unsigned char>> parts, size_t streamSize,
                        SharedStrings& strings, std::string& detail) {
+  size_t characterBytes = 0;
+  for (const auto& part : parts) characterBytes += part.size();
+  strings.pool.reserve(characterBytes);
   ContinuedReader reader(std::move(parts));
   uint32_t total, unique;
   if (!reader.U32(total) || !reader.U32(unique)) {
@@ -259,6 +263,18 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     AppendUtf8(c, out);
   }
   return out;
+}
+
+// Plain ASCII is the same in code page 936, so most names skip the conversion; the result is the
+// one the shared rule gives.
+Text SharedStringText(std::u16string_view characters) {
+  Text ascii(characters.size(), '\0');
+  for (size_t i = 0; i < characters.size(); ++i) {
+    const char16_t c = characters[i];
+    if (c == 0 || c >= 0x80) return StringCellTextUtf16(characters);
+    ascii[i] = static_cast<char>(c);
+  }
+  return ascii;
 }
 
 class WorkbookReader {
@@ -476,6 +492,12 @@ class WorkbookReader {
       }
       if (depth != 1) continue;
       switch (record.type) {
+        case kDimensions:  // Dimensions (MS-XLS 2.4.90): only a hint for the memory to reserve
+          if (d.size() >= 8) {
+            const uint32_t rows = biff8_ ? U32(d.data() + 4) : U16(d.data() + 2);
+            column_.texts.reserve(std::min<uint32_t>(rows, 65536));
+          }
+          break;
         case kLabelSst: {  // LabelSst (MS-XLS 2.4.149)
           if (d.size() < 10) return CellTooShort(record);
           const uint16_t row = U16(d.data());
@@ -487,7 +509,7 @@ class WorkbookReader {
             return Failure(WorkbookError::Damaged,
                            "LABELSST index " + std::to_string(index) + " beyond the SST");
           }
-          SetColumnA(row, StringCellTextUtf16(strings_.At(index)));
+          SetColumnA(row, SharedStringText(strings_.At(index)));
           break;
         }
         case kLabel:      // Label (MS-XLS 2.4.148)

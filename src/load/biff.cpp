@@ -208,7 +208,7 @@ bool ReadSharedStrings(std::vector<std::span<const unsigned char>> parts, size_t
     uint16_t count;
     uint8_t flags;
     if (!reader.U16(count) || !reader.Byte(flags)) {
-      // Some writers count more strings than they store; the missing ones read as empty.
+      // A count larger than what is stored ends here; a LABELSST past the stored strings is damage.
       break;
     }
     uint16_t runs = 0;

@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "load/byte_reader.h"
 #include "load/cfb.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::span<const unsigned char> input(data, size);
-  morvane::BytesFile file(input);
+  morvane::MemoryFile file(input);
   std::string detail;
   std::vector<unsigned char> stream;
   if (auto compound = morvane::CompoundFile::Open(file, detail)) {

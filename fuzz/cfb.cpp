@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "load/byte_reader.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  morvane::BytesFile file(std::span<const unsigned char>(data, size));
+  morvane::MemoryFile file(std::span<const unsigned char>(data, size));
   std::string detail;
   auto compound = morvane::CompoundFile::Open(file, detail);
   if (!compound) return 0;

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "load/byte_reader.h"
 #include "load/cell_text.h"
 #include "platform/codepage936.h"
 
@@ -45,13 +46,8 @@ WorkbookReadResult Failure(WorkbookError error, std::string detail) {
   return {false, {}, {error, std::move(detail)}};
 }
 
-uint16_t U16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 double F64(const unsigned char* p) {
-  uint64_t bits = U32(p) | (static_cast<uint64_t>(U32(p + 4)) << 32);
+  const uint64_t bits = LoadU64(p);
   double value;
   std::memcpy(&value, &bits, sizeof value);
   return value;
@@ -72,8 +68,8 @@ class RecordCursor {
   // False at the end of the stream or on a cut record (then Cut() is true).
   bool Next(Record& record) {
     if (position_ + 4 > stream_.size()) return false;
-    const uint16_t type = U16(stream_.data() + position_);
-    const uint16_t size = U16(stream_.data() + position_ + 2);
+    const uint16_t type = LoadU16(stream_.data() + position_);
+    const uint16_t size = LoadU16(stream_.data() + position_ + 2);
     if (position_ + 4 + size > stream_.size()) {
       cut_ = true;
       return false;
@@ -111,20 +107,20 @@ class ContinuedReader {
  public:
   explicit ContinuedReader(std::vector<std::span<const unsigned char>> parts) : parts_(std::move(parts)) {}
 
-  bool Byte(uint8_t& out) {
+  bool ReadByte(uint8_t& out) {
     if (!Advance()) return false;
     out = parts_[part_][offset_++];
     return true;
   }
-  bool U16(uint16_t& out) {
+  bool ReadU16(uint16_t& out) {
     uint8_t low, high;
-    if (!Byte(low) || !Byte(high)) return false;
+    if (!ReadByte(low) || !ReadByte(high)) return false;
     out = static_cast<uint16_t>(low | (high << 8));
     return true;
   }
-  bool U32(uint32_t& out) {
+  bool ReadU32(uint32_t& out) {
     uint16_t low, high;
-    if (!U16(low) || !U16(high)) return false;
+    if (!ReadU16(low) || !ReadU16(high)) return false;
     out = low | (static_cast<uint32_t>(high) << 16);
     return true;
   }
@@ -198,7 +194,7 @@ bool ReadSharedStrings(std::vector<std::span<const unsigned char>> parts, size_t
   strings.pool.reserve(characterBytes);
   ContinuedReader reader(std::move(parts));
   uint32_t total, unique;
-  if (!reader.U32(total) || !reader.U32(unique)) {
+  if (!reader.ReadU32(total) || !reader.ReadU32(unique)) {
     detail = "SST shorter than its header";
     return false;
   }
@@ -207,13 +203,13 @@ bool ReadSharedStrings(std::vector<std::span<const unsigned char>> parts, size_t
   for (uint32_t i = 0; i < unique; ++i) {
     uint16_t count;
     uint8_t flags;
-    if (!reader.U16(count) || !reader.Byte(flags)) {
+    if (!reader.ReadU16(count) || !reader.ReadByte(flags)) {
       // A count larger than what is stored ends here; a LABELSST past the stored strings is damage.
       break;
     }
     uint16_t runs = 0;
     uint32_t extendedSize = 0;
-    if (((flags & 0x08) && !reader.U16(runs)) || ((flags & 0x04) && !reader.U32(extendedSize)) ||
+    if (((flags & 0x08) && !reader.ReadU16(runs)) || ((flags & 0x04) && !reader.ReadU32(extendedSize)) ||
         !reader.Characters(count, (flags & 0x01) != 0, strings.pool) ||
         !reader.Skip(static_cast<uint64_t>(runs) * 4 + extendedSize)) {
       detail = "SST string " + std::to_string(i) + " cut short";
@@ -292,7 +288,7 @@ class WorkbookReader {
     if (record.type != kBof || record.data.size() < 4) {
       return Failure(WorkbookError::Damaged, "workbook stream does not start with BOF");
     }
-    const uint16_t version = U16(record.data.data());
+    const uint16_t version = LoadU16(record.data.data());
     if (version == 0x0600) {
       biff8_ = true;
     } else if (version == 0x0500) {
@@ -315,21 +311,21 @@ class WorkbookReader {
         case kFilePass:  // FilePass (MS-XLS 2.4.117)
           return Failure(WorkbookError::Encrypted, "FILEPASS record: the workbook has a password");
         case kCodePage:  // CodePage (MS-XLS 2.4.52)
-          if (d.size() >= 2) codePage_ = U16(d.data());
+          if (d.size() >= 2) codePage_ = LoadU16(d.data());
           break;
         case kDateMode:  // Date1904 (MS-XLS 2.4.77)
-          if (d.size() >= 2) date1904_ = U16(d.data()) == 1;
+          if (d.size() >= 2) date1904_ = LoadU16(d.data()) == 1;
           break;
         case kFormat:  // Format (MS-XLS 2.4.126)
           ReadFormat(d);
           break;
         case kXf:  // XF (MS-XLS 2.4.353): the number format sits at the same place in BIFF5
-          formatOfXf_.push_back(d.size() >= 4 ? U16(d.data() + 2) : 0);
+          formatOfXf_.push_back(d.size() >= 4 ? LoadU16(d.data() + 2) : 0);
           break;
         case kBoundSheet:  // BoundSheet8 (MS-XLS 2.4.28): the first one is the first sheet
           if (!haveSheet_ && d.size() >= 6) {
             haveSheet_ = true;
-            sheetPosition_ = U32(d.data());
+            sheetPosition_ = LoadU32(d.data());
             sheetType_ = d[5];
           }
           break;
@@ -353,7 +349,7 @@ class WorkbookReader {
 
   void ReadFormat(std::span<const unsigned char> d) {
     if (d.size() < 3) return;
-    const uint16_t id = U16(d.data());
+    const uint16_t id = LoadU16(d.data());
     std::string code;
     if (biff8_) {
       std::u16string characters;
@@ -369,13 +365,13 @@ class WorkbookReader {
   // XLUnicodeString (MS-XLS 2.5.294): 16-bit count, flags, then 8- or 16-bit characters.
   static bool ReadUnicodeString(std::span<const unsigned char> d, std::u16string& out) {
     if (d.size() < 3) return false;
-    const size_t count = U16(d.data());
+    const size_t count = LoadU16(d.data());
     const bool twoBytes = (d[2] & 0x01) != 0;
     const size_t available = (d.size() - 3) / (twoBytes ? 2 : 1);
     if (count > available) return false;
     const unsigned char* p = d.data() + 3;
     out.resize(count);
-    for (size_t i = 0; i < count; ++i) out[i] = twoBytes ? static_cast<char16_t>(U16(p + 2 * i)) : p[i];
+    for (size_t i = 0; i < count; ++i) out[i] = twoBytes ? static_cast<char16_t>(LoadU16(p + 2 * i)) : p[i];
     return true;
   }
 
@@ -395,7 +391,7 @@ class WorkbookReader {
       std::u16string characters;
       if (wide) {
         for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-          characters.push_back(static_cast<char16_t>(U16(&bytes[i])));
+          characters.push_back(static_cast<char16_t>(LoadU16(&bytes[i])));
       } else {
         characters.assign(bytes.begin(), bytes.end());
       }
@@ -426,7 +422,7 @@ class WorkbookReader {
       return true;
     }
     if (d.size() < 2) return false;
-    const size_t count = U16(d.data());
+    const size_t count = LoadU16(d.data());
     if (count > d.size() - 2) return false;
     out = ByteStringText(d.subspan(2, count));
     return true;
@@ -494,17 +490,17 @@ class WorkbookReader {
       switch (record.type) {
         case kDimensions:  // Dimensions (MS-XLS 2.4.90): only a hint for the memory to reserve
           if (d.size() >= 8) {
-            const uint32_t rows = biff8_ ? U32(d.data() + 4) : U16(d.data() + 2);
+            const uint32_t rows = biff8_ ? LoadU32(d.data() + 4) : LoadU16(d.data() + 2);
             column_.texts.reserve(std::min<uint32_t>(rows, 65536));
           }
           break;
         case kLabelSst: {  // LabelSst (MS-XLS 2.4.149)
           if (d.size() < 10) return CellTooShort(record);
-          const uint16_t row = U16(d.data());
+          const uint16_t row = LoadU16(d.data());
           UseRow(row);
           pendingStringRow = -1;
-          if (U16(d.data() + 2) != 0) break;
-          const uint32_t index = U32(d.data() + 6);
+          if (LoadU16(d.data() + 2) != 0) break;
+          const uint32_t index = LoadU32(d.data() + 6);
           if (index >= strings_.Count()) {
             return Failure(WorkbookError::Damaged,
                            "LABELSST index " + std::to_string(index) + " beyond the SST");
@@ -515,10 +511,10 @@ class WorkbookReader {
         case kLabel:      // Label (MS-XLS 2.4.148)
         case kRString: {  // RString (MS-XLS 2.4.225): the runs after the text are formatting
           if (d.size() < 6) return CellTooShort(record);
-          const uint16_t row = U16(d.data());
+          const uint16_t row = LoadU16(d.data());
           UseRow(row);
           pendingStringRow = -1;
-          if (U16(d.data() + 2) != 0) break;
+          if (LoadU16(d.data() + 2) != 0) break;
           Text text;
           if (!ReadLabelText(d.subspan(6), text)) return CellTooShort(record);
           SetColumnA(row, std::move(text));
@@ -526,54 +522,55 @@ class WorkbookReader {
         }
         case kNumber: {  // Number (MS-XLS 2.4.180)
           if (d.size() < 14) return CellTooShort(record);
-          const uint16_t row = U16(d.data());
+          const uint16_t row = LoadU16(d.data());
           UseRow(row);
           pendingStringRow = -1;
-          if (U16(d.data() + 2) == 0) SetColumnA(row, NumberText(F64(d.data() + 6), U16(d.data() + 4)));
+          if (LoadU16(d.data() + 2) == 0)
+            SetColumnA(row, NumberText(F64(d.data() + 6), LoadU16(d.data() + 4)));
           break;
         }
         case kRk: {  // RK (MS-XLS 2.4.220)
           if (d.size() < 10) return CellTooShort(record);
-          const uint16_t row = U16(d.data());
+          const uint16_t row = LoadU16(d.data());
           UseRow(row);
           pendingStringRow = -1;
-          if (U16(d.data() + 2) == 0)
-            SetColumnA(row, NumberText(RkValue(U32(d.data() + 6)), U16(d.data() + 4)));
+          if (LoadU16(d.data() + 2) == 0)
+            SetColumnA(row, NumberText(RkValue(LoadU32(d.data() + 6)), LoadU16(d.data() + 4)));
           break;
         }
         case kMulRk: {  // MulRk (MS-XLS 2.4.175)
           if (d.size() < 12) return CellTooShort(record);
-          const uint16_t row = U16(d.data());
+          const uint16_t row = LoadU16(d.data());
           UseRow(row);
           pendingStringRow = -1;
-          if (U16(d.data() + 2) == 0)
-            SetColumnA(row, NumberText(RkValue(U32(d.data() + 6)), U16(d.data() + 4)));
+          if (LoadU16(d.data() + 2) == 0)
+            SetColumnA(row, NumberText(RkValue(LoadU32(d.data() + 6)), LoadU16(d.data() + 4)));
           break;
         }
         case kBoolErr: {  // BoolErr (MS-XLS 2.4.24): an error value reads as the empty text
           if (d.size() < 8) return CellTooShort(record);
-          const uint16_t row = U16(d.data());
+          const uint16_t row = LoadU16(d.data());
           UseRow(row);
           pendingStringRow = -1;
-          if (U16(d.data() + 2) == 0) SetColumnA(row, d[7] == 0 ? BooleanCellText(d[6] != 0) : Text());
+          if (LoadU16(d.data() + 2) == 0) SetColumnA(row, d[7] == 0 ? BooleanCellText(d[6] != 0) : Text());
           break;
         }
         case kBlank:       // Blank (MS-XLS 2.4.20)
         case kMulBlank: {  // MulBlank (MS-XLS 2.4.174)
           if (d.size() < 6) return CellTooShort(record);
-          UseRow(U16(d.data()));
+          UseRow(LoadU16(d.data()));
           pendingStringRow = -1;
           break;
         }
         case kFormula: {  // Formula (MS-XLS 2.4.127) with its cached FormulaValue (MS-XLS 2.5.133)
           if (d.size() < 14) return CellTooShort(record);
-          const uint16_t row = U16(d.data());
-          const bool columnA = U16(d.data() + 2) == 0;
+          const uint16_t row = LoadU16(d.data());
+          const bool columnA = LoadU16(d.data() + 2) == 0;
           UseRow(row);
           pendingStringRow = -1;
           const unsigned char* value = d.data() + 6;
-          if (U16(value + 6) != 0xFFFF) {
-            if (columnA) SetColumnA(row, NumberText(F64(value), U16(d.data() + 4)));
+          if (LoadU16(value + 6) != 0xFFFF) {
+            if (columnA) SetColumnA(row, NumberText(F64(value), LoadU16(d.data() + 4)));
             break;
           }
           switch (value[0]) {
@@ -601,7 +598,7 @@ class WorkbookReader {
             uint16_t count;
             uint8_t flags;
             std::u16string characters;
-            if (!reader.U16(count) || !reader.Byte(flags) ||
+            if (!reader.ReadU16(count) || !reader.ReadByte(flags) ||
                 !reader.Characters(count, (flags & 0x01) != 0, characters)) {
               return CellTooShort(record);
             }

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "load/byte_reader.h"
+
 namespace morvane {
 namespace {
 
@@ -14,13 +16,6 @@ constexpr unsigned char kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1
 constexpr size_t kHeaderSize = 512;
 constexpr size_t kHeaderDifatEntries = 109;
 constexpr size_t kDirectoryEntrySize = 128;
-
-uint16_t U16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-uint64_t U64(const unsigned char* p) { return U32(p) | (static_cast<uint64_t>(U32(p + 4)) << 32); }
 
 char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c; }
 
@@ -34,17 +29,11 @@ bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b) {
 
 std::vector<uint32_t> ToSectorNumbers(const std::vector<unsigned char>& bytes) {
   std::vector<uint32_t> numbers(bytes.size() / 4);
-  for (size_t i = 0; i < numbers.size(); ++i) numbers[i] = U32(bytes.data() + i * 4);
+  for (size_t i = 0; i < numbers.size(); ++i) numbers[i] = LoadU32(bytes.data() + i * 4);
   return numbers;
 }
 
 }  // namespace
-
-bool BytesFile::ReadAt(uint64_t offset, std::span<unsigned char> out) const {
-  if (offset > bytes_.size() || out.size() > bytes_.size() - offset) return false;
-  if (!out.empty()) std::memcpy(out.data(), bytes_.data() + offset, out.size());
-  return true;
-}
 
 std::optional<CompoundFile> CompoundFile::Open(const ReadOnlyFile& file, std::string& detail) {
   // Compound File Header (MS-CFB 2.2)
@@ -58,13 +47,13 @@ std::optional<CompoundFile> CompoundFile::Open(const ReadOnlyFile& file, std::st
     return std::nullopt;
   }
   CompoundFile compound(file);
-  const uint16_t sectorShift = U16(header + 30);
+  const uint16_t sectorShift = LoadU16(header + 30);
   if (sectorShift != 9 && sectorShift != 12) {
     detail = "compound file sector shift " + std::to_string(sectorShift);
     return std::nullopt;
   }
-  if (U16(header + 32) != 6) {
-    detail = "compound file mini sector shift " + std::to_string(U16(header + 32));
+  if (LoadU16(header + 32) != 6) {
+    detail = "compound file mini sector shift " + std::to_string(LoadU16(header + 32));
     return std::nullopt;
   }
   compound.sectorShift_ = sectorShift;
@@ -74,11 +63,11 @@ std::optional<CompoundFile> CompoundFile::Open(const ReadOnlyFile& file, std::st
   compound.sectorsInFile_ = fileSize > compound.sectorSize_
                                 ? (fileSize - compound.sectorSize_ + compound.sectorSize_ - 1) >> sectorShift
                                 : 0;
-  const uint32_t fatSectorCount = U32(header + 44);
-  const uint32_t firstDirectorySector = U32(header + 48);
-  compound.firstMiniFatSector_ = U32(header + 60);
-  compound.miniFatSectorCount_ = U32(header + 64);
-  uint32_t difatSector = U32(header + 68);
+  const uint32_t fatSectorCount = LoadU32(header + 44);
+  const uint32_t firstDirectorySector = LoadU32(header + 48);
+  compound.firstMiniFatSector_ = LoadU32(header + 60);
+  compound.miniFatSectorCount_ = LoadU32(header + 64);
+  uint32_t difatSector = LoadU32(header + 68);
   if (fatSectorCount > compound.sectorsInFile_) {
     detail =
         "compound file declares " + std::to_string(fatSectorCount) + " FAT sectors, more than the file holds";
@@ -89,7 +78,7 @@ std::optional<CompoundFile> CompoundFile::Open(const ReadOnlyFile& file, std::st
   std::vector<uint32_t> fatSectors;
   fatSectors.reserve(fatSectorCount);
   for (size_t i = 0; i < kHeaderDifatEntries && fatSectors.size() < fatSectorCount; ++i) {
-    fatSectors.push_back(U32(header + 76 + i * 4));
+    fatSectors.push_back(LoadU32(header + 76 + i * 4));
   }
   std::vector<unsigned char> sector(compound.sectorSize_);
   const size_t numbersPerSector = compound.sectorSize_ / 4;
@@ -101,9 +90,9 @@ std::optional<CompoundFile> CompoundFile::Open(const ReadOnlyFile& file, std::st
       return std::nullopt;
     }
     for (size_t i = 0; i + 1 < numbersPerSector && fatSectors.size() < fatSectorCount; ++i) {
-      fatSectors.push_back(U32(sector.data() + i * 4));
+      fatSectors.push_back(LoadU32(sector.data() + i * 4));
     }
-    difatSector = U32(sector.data() + (numbersPerSector - 1) * 4);
+    difatSector = LoadU32(sector.data() + (numbersPerSector - 1) * 4);
   }
 
   // FAT (MS-CFB 2.3)
@@ -113,7 +102,7 @@ std::optional<CompoundFile> CompoundFile::Open(const ReadOnlyFile& file, std::st
       detail = "FAT sector " + std::to_string(fatSector) + " beyond the end of the file";
       return std::nullopt;
     }
-    for (size_t i = 0; i < numbersPerSector; ++i) compound.fat_.push_back(U32(sector.data() + i * 4));
+    for (size_t i = 0; i < numbersPerSector; ++i) compound.fat_.push_back(LoadU32(sector.data() + i * 4));
   }
 
   // Compound File Directory Entry (MS-CFB 2.6)
@@ -133,16 +122,16 @@ std::optional<CompoundFile> CompoundFile::Open(const ReadOnlyFile& file, std::st
   for (size_t i = 0; i < entryCount; ++i) {
     const unsigned char* p = directory.data() + i * kDirectoryEntrySize;
     CompoundFileEntry& entry = compound.entries_[i];
-    const size_t nameBytes = std::min<size_t>(U16(p + 64), 64);
+    const size_t nameBytes = std::min<size_t>(LoadU16(p + 64), 64);
     const size_t nameChars = nameBytes >= 2 ? nameBytes / 2 - 1 : 0;
-    for (size_t c = 0; c < nameChars; ++c) entry.name.push_back(static_cast<char16_t>(U16(p + c * 2)));
+    for (size_t c = 0; c < nameChars; ++c) entry.name.push_back(static_cast<char16_t>(LoadU16(p + c * 2)));
     entry.type = p[66];
-    left[i] = U32(p + 68);
-    right[i] = U32(p + 72);
-    child[i] = U32(p + 76);
-    entry.startSector = U32(p + 116);
+    left[i] = LoadU32(p + 68);
+    right[i] = LoadU32(p + 72);
+    child[i] = LoadU32(p + 76);
+    entry.startSector = LoadU32(p + 116);
     // Version 3 writers may leave garbage in the size's high half.
-    entry.size = version3 ? U32(p + 120) : U64(p + 120);
+    entry.size = version3 ? LoadU32(p + 120) : LoadU64(p + 120);
   }
   if (compound.entries_[0].type != 5) {
     detail = "compound file directory without a root entry";

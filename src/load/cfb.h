@@ -12,17 +12,6 @@
 
 namespace morvane {
 
-// A ReadOnlyFile over bytes held by the caller, for fuzzing and tests.
-class BytesFile : public ReadOnlyFile {
- public:
-  explicit BytesFile(std::span<const unsigned char> bytes) : bytes_(bytes) {}
-  uint64_t Size() const override { return bytes_.size(); }
-  bool ReadAt(uint64_t offset, std::span<unsigned char> out) const override;
-
- private:
-  std::span<const unsigned char> bytes_;
-};
-
 struct CompoundFileEntry {
   std::u16string name;
   uint8_t type = 0;  // 1 storage, 2 stream, 5 root

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "load/byte_reader.h"
 #include "load/cfb.h"
 #include "load/workbook.h"
 #include "services/files.h"
@@ -20,7 +21,7 @@ Bytes FixtureBytes(const std::string& name) {
 }
 
 WorkbookReadResult Read(const Bytes& bytes) {
-  BytesFile file(bytes);
+  MemoryFile file(bytes);
   return ReadXlsFirstSheetColumn(file);
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "load/biff.h"
+#include "load/byte_reader.h"
 #include "load/cfb.h"
 #include "load/workbook.h"
 #include "platform/codepage936.h"
@@ -20,7 +21,7 @@ using testing::Record;
 
 WorkbookReadResult ReadFile(const std::u16string& streamName, const Bytes& stream) {
   const auto built = testing::CompoundFileWith({{streamName, stream}});
-  BytesFile file(built.bytes);
+  MemoryFile file(built.bytes);
   return ReadXlsFirstSheetColumn(file);
 }
 

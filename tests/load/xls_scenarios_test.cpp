@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "load/cell_text.h"
 #include "load/workbook.h"
 #include "platform/codepage936.h"
 

@@ -92,8 +92,6 @@ class RecordCursor {
     }
   }
   bool Cut() const { return cut_; }
-  size_t Position() const { return position_; }
-  void Seek(size_t position) { position_ = position; }
 
  private:
   std::span<const unsigned char> stream_;

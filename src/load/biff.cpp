@@ -103,7 +103,12 @@ class RecordCursor {
 // after a break: each continuation of a string's characters starts with a new flags byte.
 class ContinuedReader {
  public:
-  explicit ContinuedReader(std::vector<std::span<const unsigned char>> parts) : parts_(std::move(parts)) {}
+  using Parts = std::vector<std::span<const unsigned char>>;
+  explicit ContinuedReader(const Parts& parts, size_t part = 0, size_t offset = 0)
+      : parts_(parts), part_(part), offset_(offset) {}
+
+  size_t Part() const { return part_; }
+  size_t Offset() const { return offset_; }
 
   bool ReadByte(uint8_t& out) {
     if (!Advance()) return false;
@@ -131,8 +136,14 @@ class ContinuedReader {
     }
     return true;
   }
-  // cch characters, one byte each (the low byte of UTF-16) or two, appended as UTF-16.
-  bool Characters(size_t count, bool twoBytes, std::u16string& out) {
+  // The next count bytes when they lie in the current part, else the empty span.
+  std::span<const unsigned char> Contiguous(size_t count) {
+    if (!Advance() || parts_[part_].size() - offset_ < count) return {};
+    return parts_[part_].subspan(offset_, count);
+  }
+  // cch characters, one byte each (the low byte of UTF-16) or two, appended as UTF-16 (or only
+  // passed over when out is null).
+  bool Characters(size_t count, bool twoBytes, std::u16string* out) {
     while (count > 0) {
       if (offset_ == parts_[part_].size()) {
         if (part_ + 1 >= parts_.size()) return false;
@@ -146,11 +157,11 @@ class ContinuedReader {
       const size_t take = std::min(count, (part.size() - offset_) / width);
       if (take == 0) return false;  // half a UTF-16 unit before the break
       const unsigned char* p = part.data() + offset_;
-      if (twoBytes) {
+      if (out && twoBytes) {
         for (size_t i = 0; i < take; ++i)
-          out.push_back(static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8)));
-      } else {
-        for (size_t i = 0; i < take; ++i) out.push_back(p[i]);
+          out->push_back(static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8)));
+      } else if (out) {
+        out->append(p, p + take);
       }
       offset_ += take * width;
       count -= take;
@@ -169,36 +180,35 @@ class ContinuedReader {
     return true;
   }
 
-  std::vector<std::span<const unsigned char>> parts_;
-  size_t part_ = 0;
-  size_t offset_ = 0;
+  const Parts& parts_;
+  size_t part_;
+  size_t offset_;
 };
 
-// Strings as UTF-16 in one pool; they are turned into texts only when column A uses them.
+// Where each string starts in the SST and its CONTINUE records; a string is decoded only when
+// column A uses it.
 struct SharedStrings {
-  std::u16string pool;
-  std::vector<size_t> starts{0};
-  size_t Count() const { return starts.size() - 1; }
-  std::u16string_view At(size_t index) const {
-    return std::u16string_view(pool).substr(starts[index], starts[index + 1] - starts[index]);
-  }
+  ContinuedReader::Parts parts;
+  std::vector<std::pair<uint32_t, uint32_t>> places;  // part, offset
+  size_t Count() const { return places.size(); }
 };
 
 // SST (MS-XLS 2.4.265) with XLUnicodeRichExtendedString (MS-XLS 2.5.293) items.
-bool ReadSharedStrings(std::vector<std::span<const unsigned char>> parts, size_t streamSize,
-                       SharedStrings& strings, std::string& detail) {
-  size_t characterBytes = 0;
-  for (const auto& part : parts) characterBytes += part.size();
-  strings.pool.reserve(characterBytes);
-  ContinuedReader reader(std::move(parts));
+bool ReadSharedStrings(ContinuedReader::Parts parts, size_t streamSize, SharedStrings& strings,
+                       std::string& detail) {
+  strings.parts = std::move(parts);
+  strings.places.clear();
+  ContinuedReader reader(strings.parts);
   uint32_t total, unique;
   if (!reader.ReadU32(total) || !reader.ReadU32(unique)) {
     detail = "SST shorter than its header";
     return false;
   }
   // Every string takes at least three bytes, which bounds what a lying count can reserve.
-  strings.starts.reserve(std::min<size_t>(unique, streamSize / 3) + 1);
+  strings.places.reserve(std::min<size_t>(unique, streamSize / 3));
   for (uint32_t i = 0; i < unique; ++i) {
+    const auto place =
+        std::make_pair(static_cast<uint32_t>(reader.Part()), static_cast<uint32_t>(reader.Offset()));
     uint16_t count;
     uint8_t flags;
     if (!reader.ReadU16(count) || !reader.ReadByte(flags)) {
@@ -208,12 +218,12 @@ bool ReadSharedStrings(std::vector<std::span<const unsigned char>> parts, size_t
     uint16_t runs = 0;
     uint32_t extendedSize = 0;
     if (((flags & 0x08) && !reader.ReadU16(runs)) || ((flags & 0x04) && !reader.ReadU32(extendedSize)) ||
-        !reader.Characters(count, (flags & 0x01) != 0, strings.pool) ||
+        !reader.Characters(count, (flags & 0x01) != 0, nullptr) ||
         !reader.Skip(static_cast<uint64_t>(runs) * 4 + extendedSize)) {
       detail = "SST string " + std::to_string(i) + " cut short";
       return false;
     }
-    strings.starts.push_back(strings.pool.size());
+    strings.places.push_back(place);
   }
   return true;
 }
@@ -259,16 +269,31 @@ std::string Utf16ToUtf8(std::u16string_view text) {
   return out;
 }
 
-// Plain ASCII is the same in code page 936, so most names skip the conversion; the result is the
-// one the shared rule gives.
-Text SharedStringText(std::u16string_view characters) {
-  Text ascii(characters.size(), '\0');
-  for (size_t i = 0; i < characters.size(); ++i) {
-    const char16_t c = characters[i];
-    if (c == 0 || c >= 0x80) return StringCellTextUtf16(characters);
-    ascii[i] = static_cast<char>(c);
+// The text of a shared string. Plain ASCII is the same in code page 936, so most names skip the
+// conversion; the result is the one the shared rule gives.
+Text SharedStringText(const SharedStrings& strings, size_t index) {
+  ContinuedReader reader(strings.parts, strings.places[index].first, strings.places[index].second);
+  uint16_t count = 0, runs = 0;
+  uint8_t flags = 0;
+  uint32_t extendedSize = 0;
+  // Already read once whole, so these reads succeed.
+  reader.ReadU16(count);
+  reader.ReadByte(flags);
+  if (flags & 0x08) reader.ReadU16(runs);
+  if (flags & 0x04) reader.ReadU32(extendedSize);
+  if (count == 0) return Text();
+  const bool twoBytes = (flags & 0x01) != 0;
+  if (!twoBytes) {
+    const auto bytes = reader.Contiguous(count);
+    if (!bytes.empty() &&
+        std::all_of(bytes.begin(), bytes.end(), [](unsigned char c) { return c != 0 && c < 0x80; })) {
+      return Text(bytes.begin(), bytes.end());
+    }
   }
-  return ascii;
+  std::u16string characters;
+  characters.reserve(count);
+  reader.Characters(count, twoBytes, &characters);
+  return StringCellTextUtf16(characters);
 }
 
 class WorkbookReader {
@@ -503,7 +528,7 @@ class WorkbookReader {
             return Failure(WorkbookError::Damaged,
                            "LABELSST index " + std::to_string(index) + " beyond the SST");
           }
-          SetColumnA(row, SharedStringText(strings_.At(index)));
+          SetColumnA(row, SharedStringText(strings_, index));
           break;
         }
         case kLabel:      // Label (MS-XLS 2.4.148)
@@ -592,12 +617,12 @@ class WorkbookReader {
           std::vector<std::span<const unsigned char>> parts{d};
           for (auto part : cursor.TakeContinues()) parts.push_back(part);
           if (biff8_) {
-            ContinuedReader reader(std::move(parts));
+            ContinuedReader reader(parts);
             uint16_t count;
             uint8_t flags;
             std::u16string characters;
             if (!reader.ReadU16(count) || !reader.ReadByte(flags) ||
-                !reader.Characters(count, (flags & 0x01) != 0, characters)) {
+                !reader.Characters(count, (flags & 0x01) != 0, &characters)) {
               return CellTooShort(record);
             }
             text = StringCellTextUtf16(characters);

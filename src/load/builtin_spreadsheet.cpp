@@ -132,14 +132,17 @@ ObjectReference BuiltinSpreadsheet::GetSheet() { return sheet_; }
 ObjectReference BuiltinSpreadsheet::GetRange() { return range_; }
 
 void BuiltinSpreadsheet::SetRangeStart(const Text& cell) {
-  if (created_) rangeStart_ = cell;
+  if (!created_) return;
+  rangeStart_ = cell;
+  rangeStartAddress_ = ParseCellAddress(rangeStart_);
 }
 
 void BuiltinSpreadsheet::SetRangeEnd(const Text& cell) {
   if (!sheet_) return;
   rangeEnd_ = cell;
-  const CellAddress start = ParseCellAddress(rangeStart_);
-  const CellAddress end = ParseCellAddress(rangeEnd_);
+  const CellAddress start = rangeStartAddress_;
+  // The load gives the same address twice: one cell.
+  const CellAddress end = rangeEnd_ == rangeStart_ ? start : ParseCellAddress(rangeEnd_);
   if (!start.Valid() || !end.Valid()) {
     range_.reset();
     return;
@@ -228,6 +231,7 @@ void BuiltinSpreadsheet::DetachWorkbook() {
   workbookSheet_.reset();
   rangeStart_.clear();
   rangeEnd_.clear();
+  rangeStartAddress_ = {};
   attached_ = false;
 }
 

@@ -70,6 +70,7 @@ class BuiltinSpreadsheet : public SpreadsheetOperations {
   std::shared_ptr<Range> range_;
   Text rangeStart_;
   Text rangeEnd_;
+  CellAddress rangeStartAddress_;
   // The load asks for one cell per row: range objects nobody else holds are used again, so a
   // row costs no allocation.
   std::array<std::shared_ptr<Range>, 2> spareRanges_;

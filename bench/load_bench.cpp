@@ -13,6 +13,7 @@
 #include "app/main_window.h"
 #include "app/program_globals.h"
 #include "load/load.h"
+#include "load/workbook.h"
 #include "platform/codepage936.h"
 #include "platform/headless/headless_binding.h"
 
@@ -87,7 +88,9 @@ int main(int argc, char** argv) {
   std::fprintf(stderr, "rows: %d\nitems: %d\nload: %.1f ms\n", static_cast<int>(RowCount),
                static_cast<int>(window.Names().Count()), milliseconds);
   if (!loaded) {
-    std::fprintf(stderr, "load_bench: the workbook cannot be read\n");
+    // The load tells the user no reason; the reader tells developers.
+    const WorkbookReadResult read = ReadFirstSheetColumn(*path);
+    std::fprintf(stderr, "load_bench: the workbook cannot be read (%s)\n", read.failure.detail.c_str());
     return 2;
   }
   if (print && !PrintNames(window.Names())) return 1;

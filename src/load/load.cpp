@@ -53,16 +53,19 @@ void ReadRows(MainWindow& window, SpreadsheetOperations& spreadsheet, LoadRefere
   NameList& names = window.Names();
   const int32_t bound = RowCount;
   // i is wider than the bound so that the last test cannot overflow; RowCounter ends at n + 1.
+  // The per-row stores need no ordering: a copy job reading them only wants whole values.
   for (int64_t i = 1;; ++i) {
-    RowCounter = static_cast<int32_t>(i);
+    const auto row = static_cast<int32_t>(i);
+    RowCounter.store(row, std::memory_order_relaxed);
     if (i > bound) break;
-    const Text address = JoinTexts({"A", IntToText(RowCounter)});
+    const Text address = JoinTexts({"A", IntToText(row)});
     spreadsheet.SetRangeStart(address);
     spreadsheet.SetRangeEnd(address);
     references.cell = spreadsheet.GetRange();
     CellText = spreadsheet.ReadText(references.cell, "Value");
-    LastItemIndex = names.AppendItem();
-    names.SetItemText(LastItemIndex, CellText);
+    const int32_t position = names.AppendItem();
+    LastItemIndex.store(position, std::memory_order_relaxed);
+    names.SetItemText(position, CellText);
   }
 }
 

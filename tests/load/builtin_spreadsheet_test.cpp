@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include "app/main_window.h"
+#include "app/program_globals.h"
+#include "platform/headless/headless_binding.h"
+
 namespace morvane {
 namespace {
 
@@ -180,6 +184,33 @@ TEST(BuiltinSpreadsheetLimitsTest, UsedRangeNeverReachesPastTheLastRowASheetCanH
   ASSERT_TRUE(server.OpenWorkbook("big.xlsx"));
   const ObjectReference rows = server.ReadObject(server.ReadObject(server.GetSheet(), "UsedRange"), "Rows");
   EXPECT_EQ(server.ReadNumber(rows, "Count"), 1048576.0);
+}
+
+// Through the whole load: names in A3:A10 only are read from A1 to A10, two empty items first.
+// (The server stands in as the automation server, so this runs without a file reader.)
+TEST(BuiltinSpreadsheetLoadTest, UsedRangeBelowRowOneIsReadFromA1ToItsLastRow) {
+  HeadlessBinding binding;
+  MainWindow window(binding);
+  binding.Attach(window);
+  binding.automationFactory = []() -> std::unique_ptr<SpreadsheetOperations> {
+    return std::make_unique<BuiltinSpreadsheet>([](const Text&) {
+      FirstSheetColumn column;
+      column.lastUsedRow = 10;
+      column.texts = {"", ""};
+      for (int row = 3; row <= 10; ++row) column.texts.push_back("name" + std::to_string(row));
+      return WorkbookReadResult{true, std::move(column), {}};
+    });
+  };
+  binding.QueueOpenFileAnswer(Text("/nonexistent-morvane-folder/from_a3.xlsx"));
+  window.Click(Control::按钮1);
+
+  EXPECT_EQ(RowCount, 10);
+  ASSERT_EQ(window.Names().Count(), 10);
+  for (int32_t i = 0; i < 10; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(window.Names().GetItemText(i), i < 2 ? "" : "name" + std::to_string(i + 1));
+  }
+  EXPECT_TRUE(binding.Messages().empty());
 }
 
 }  // namespace

@@ -54,11 +54,34 @@ CellAddress ParseCellAddress(std::string_view address) {
   return {column, row};
 }
 
-// The first sheet of a workbook: column A and the used range's last row.
+// The first sheet of a workbook: column A and the used range's last row. The texts are packed
+// into one block: a million names then take their bytes and an offset each, not a string object
+// and an allocation each, which keeps the load's peak memory down while the list fills.
 struct BuiltinSpreadsheet::Sheet : SpreadsheetObject {
   Sheet() = default;
-  explicit Sheet(FirstSheetColumn read) : column(std::move(read)) {}
-  FirstSheetColumn column;
+  explicit Sheet(FirstSheetColumn read) : lastUsedRow(read.lastUsedRow) {
+    std::size_t total = 0;
+    for (const Text& text : read.texts) total += text.size();
+    bytes.reserve(total);
+    ends.reserve(read.texts.size());
+    for (Text& text : read.texts) {
+      bytes += text;
+      ends.push_back(bytes.size());
+      Text().swap(text);  // given back as we go, so the two copies never both exist whole
+    }
+  }
+
+  // Text of A(row); the empty text below the last text read.
+  Text TextOf(int32_t row) const {
+    const auto index = static_cast<std::size_t>(row - 1);
+    if (row < 1 || index >= ends.size()) return {};
+    const std::size_t begin = index == 0 ? 0 : ends[index - 1];
+    return Text(bytes, begin, ends[index] - begin);
+  }
+
+  int32_t lastUsedRow = 0;
+  std::string bytes;
+  std::vector<std::size_t> ends;
 };
 
 // A block of cells of a sheet; `rows` marks the row collection of such a block.
@@ -185,7 +208,7 @@ ObjectReference BuiltinSpreadsheet::ReadObject(const ObjectReference& object, st
     auto used = std::make_shared<Range>();
     used->sheet = std::static_pointer_cast<Sheet>(object);
     used->firstRow = 1;
-    used->lastRow = sheet->column.lastUsedRow;
+    used->lastRow = sheet->lastUsedRow;
     return used;
   }
   if (const Range* range = AsRange(object)) {
@@ -213,9 +236,7 @@ Text BuiltinSpreadsheet::ReadText(const ObjectReference& object, std::string_vie
   if (!range || range->rows || !range->sheet || !SameName(name, "Value")) return {};
   if (range->firstRow != range->lastRow || range->firstColumn != range->lastColumn) return {};
   if (range->firstColumn != 1) return {};  // only column A was read
-  const std::vector<Text>& texts = range->sheet->column.texts;
-  const auto index = static_cast<std::size_t>(range->firstRow - 1);
-  return index < texts.size() ? texts[index] : Text{};
+  return range->sheet->TextOf(range->firstRow);
 }
 
 void BuiltinSpreadsheet::CloseWorkbooks() {

@@ -62,7 +62,7 @@ measure() {
 echo "workbook: $file ($(stat -c %s "$file") bytes)"
 measure inflate "$rounds" "$bench/inflate_parts" "$file"
 measure morvane "$rounds" "$bench/load_bench" "$file"
-grep -E '^(rows|load):' "$work/morvane.err" | sed 's/^/  load_bench /'
+grep -E '^rows:' "$work/morvane.err" | sed 's/^/  load_bench /'
 measure openpyxl 1 "$python" "$work/openpyxl_column_a.py" "$file"
 
 read -r inflate_seconds inflate_memory <"$work/inflate.result"

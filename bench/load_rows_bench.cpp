@@ -2,6 +2,8 @@
 // column of names already in memory.
 //
 // Usage: load_rows_bench [ROWS]   (default 1,048,576). Prints nanoseconds per row to standard error.
+#include <time.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +14,12 @@
 #include "load/builtin_spreadsheet.h"
 #include "load/load.h"
 #include "platform/headless/headless_binding.h"
+
+static double ThreadProcessorNanoseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) * 1e9 + static_cast<double>(now.tv_nsec);
+}
 
 int main(int argc, char** argv) {
   using namespace morvane;
@@ -29,8 +37,10 @@ int main(int argc, char** argv) {
     names.texts.emplace_back(name);
   }
 
-  // The machine is shared: the best of a few rounds is the cost, the rest is waiting.
+  // The machine is shared: the best of a few rounds is the cost, the rest is waiting; the
+  // thread's processor time does not count the waiting at all.
   double best = 0;
+  double bestProcessor = 0;
   bool complete = true;
   for (int round = 0; round < 5; ++round) {
     auto column = std::make_shared<FirstSheetColumn>(names);
@@ -46,14 +56,20 @@ int main(int argc, char** argv) {
     };
     binding.QueueOpenFileAnswer(Text("/nonexistent-morvane-folder/in-memory.xlsx"));
 
+    const double processorStart = ThreadProcessorNanoseconds();
     const auto start = std::chrono::steady_clock::now();
     window.Click(Control::按钮1);
     const double nanoseconds =
         std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
+    const double processor = ThreadProcessorNanoseconds() - processorStart;
     if (round == 0 || nanoseconds < best) best = nanoseconds;
+    if (round == 0 || processor < bestProcessor) bestProcessor = processor;
     complete = complete && RowCount == rows && window.Names().Count() == rows;
   }
-  std::fprintf(stderr, "rows: %d\nper row: %.1f ns (best of 5; load path, column moved in, not read)\n",
-               static_cast<int>(RowCount), best / static_cast<double>(rows));
+  std::fprintf(stderr,
+               "rows: %d\nper row: %.1f ns wall, %.1f ns processor (best of 5; load path, column moved in, "
+               "not read)\n",
+               static_cast<int>(RowCount), best / static_cast<double>(rows),
+               bestProcessor / static_cast<double>(rows));
   return complete ? 0 : 2;
 }

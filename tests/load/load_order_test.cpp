@@ -116,14 +116,14 @@ class LoadOrderTest : public testing::Test {
     };
   }
 
-  std::vector<Text> Items() const {
+  std::vector<Text> Items() {
     std::vector<Text> items;
     for (int32_t i = 0; i < window.Names().Count(); ++i) items.push_back(window.Names().GetItemText(i));
     return items;
   }
 
   HeadlessBinding binding;
-  mutable MainWindow window{binding};
+  MainWindow window{binding};
   std::shared_ptr<CallLog> log = std::make_shared<CallLog>();
   int serversCreated = 0;
 };

@@ -15,11 +15,8 @@ const std::string kFolder = std::string(MORVANE_FIXTURES_DIR) + "/xls/";
 
 Text U(const char* utf8) { return Utf8ToCodepage936(utf8); }
 
-WorkbookReadResult ReadXls(const std::string& name) {
-  auto file = OpenReadOnlyFile(kFolder + name);
-  if (!file) return {false, {}, {WorkbookError::CannotOpenFile, name}};
-  return ReadXlsFirstSheetColumn(*file);
-}
+// Through the one open function, which picks the reader by signature.
+WorkbookReadResult ReadXls(const std::string& name) { return ReadFirstSheetColumn(Text(kFolder + name)); }
 
 // Every row from A1 to the last used row, rows past the stored texts as the empty text.
 std::vector<Text> Rows(const FirstSheetColumn& column) {

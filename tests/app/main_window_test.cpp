@@ -1,4 +1,6 @@
 // MainWindow model: definition, control operations across threads, behaviour after close.
+#include "app/main_window.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -6,7 +8,6 @@
 #include <future>
 #include <thread>
 
-#include "app/main_window.h"
 #include "app/program_texts.h"
 #include "platform/headless/headless_binding.h"
 
@@ -98,10 +99,14 @@ TEST(MainWindowTest, TabMovesThroughTheTabStopsAndWraps) {
   const struct {
     Control from, next, previous;
   } cases[] = {
-      {Control::编辑框1, Control::按钮1, Control::按钮5},  {Control::按钮1, Control::编辑框2, Control::编辑框1},
-      {Control::编辑框2, Control::按钮2, Control::按钮1},  {Control::按钮2, Control::超级列表框1, Control::编辑框2},
-      {Control::超级列表框1, Control::按钮3, Control::按钮2}, {Control::按钮3, Control::按钮4, Control::超级列表框1},
-      {Control::按钮4, Control::编辑框3, Control::按钮3},  {Control::编辑框3, Control::按钮5, Control::按钮4},
+      {Control::编辑框1, Control::按钮1, Control::按钮5},
+      {Control::按钮1, Control::编辑框2, Control::编辑框1},
+      {Control::编辑框2, Control::按钮2, Control::按钮1},
+      {Control::按钮2, Control::超级列表框1, Control::编辑框2},
+      {Control::超级列表框1, Control::按钮3, Control::按钮2},
+      {Control::按钮3, Control::按钮4, Control::超级列表框1},
+      {Control::按钮4, Control::编辑框3, Control::按钮3},
+      {Control::编辑框3, Control::按钮5, Control::按钮4},
       {Control::按钮5, Control::编辑框1, Control::编辑框3},
   };
   for (const auto& c : cases) {

@@ -1,11 +1,11 @@
 // NameList: positions, whole texts of any length, emptying, and reads racing with changes.
+#include "app/name_list.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <string>
 #include <thread>
-
-#include "app/name_list.h"
 
 namespace morvane {
 namespace {
@@ -39,11 +39,8 @@ TEST(NameListTest, PositionsThatNameNoItemGiveTheEmptyTextAndChangeNothing) {
 
 TEST(NameListTest, TextsComeBackWholeByteForByte) {
   const std::string cases[] = {
-      std::string(510, 'a'),
-      std::string(511, 'b'),
-      std::string(512, 'c'),
-      std::string(5000, 'd'),
-      "  leading and trailing  ",
+      std::string(510, 'a'),  std::string(511, 'b'),      std::string(512, 'c'),
+      std::string(5000, 'd'), "  leading and trailing  ",
       "\xB1\xA8\xB8\xE6.pdf",  // 报告.pdf
   };
   NameList list;

@@ -1,8 +1,9 @@
 // Start-up on the headless binding: the program's folder, the exit callbacks, the exit status.
+#include "app/program_start.h"
+
 #include <gtest/gtest.h>
 
 #include "app/program_globals.h"
-#include "app/program_start.h"
 #include "platform/headless/headless_binding.h"
 
 namespace morvane {
@@ -27,7 +28,9 @@ TEST(ProgramStartTest, TakesTheProgramFolderFromItsOwnPath) {
       {"morvane", ""},
       // 0x81 0x5C is one character whose second byte is "\": not a separator.
       {"/opt/\x81\x5C/morvane", "/opt/\x81\x5C"},
-      {"/opt/a\x81\x5C" "b", "/opt"},
+      {"/opt/a\x81\x5C"
+       "b",
+       "/opt"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.executablePath);

@@ -1,7 +1,8 @@
 // The program's own texts are the code-page-936 forms of their Chinese wording.
+#include "app/program_texts.h"
+
 #include <gtest/gtest.h>
 
-#include "app/program_texts.h"
 #include "platform/codepage936.h"
 
 namespace morvane {

@@ -46,9 +46,10 @@ TEST(Codepage936Test, WritesOneQuestionMarkForEachCharacterItLacks) {
       {"表😀表", "\xB1\xED?\xB1\xED"},
       {"a\xFF"
        "b",
-       "a?b"},               // not UTF-8 at all
-      {"a\xE8\xA1", "a??"},  // cut-off sequence at the end
-      {"\xC0\xAF", "??"},    // overlong "/"
+       "a?b"},                  // not UTF-8 at all
+      {"a\xE8\xA1", "a?"},      // cut-off sequence at the end
+      {"\xC0\xAF", "??"},       // overlong "/"
+      {"\xED\xA0\x80", "???"},  // an encoded surrogate
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.expected);

@@ -75,35 +75,33 @@ bool IsAscii(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-// Length of the well-formed UTF-8 sequence at the start of text, or 0.
-std::size_t Utf8SequenceLength(std::string_view text) {
-  if (text.empty()) return 0;
+// Bytes taken by the UTF-8 character at the start of text, or, when it is malformed, by its
+// longest well-formed beginning (at least 1): that much becomes one "?", as on Windows.
+std::size_t Utf8CharacterLength(std::string_view text) {
   const auto lead = static_cast<unsigned char>(text[0]);
-  std::size_t length;
-  char32_t code;
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
   if (lead < 0x80) return 1;
   if (lead >= 0xC2 && lead <= 0xDF) {
     length = 2;
-    code = lead & 0x1F;
   } else if (lead >= 0xE0 && lead <= 0xEF) {
     length = 3;
-    code = lead & 0x0F;
+    if (lead == 0xE0) low = 0xA0;   // overlong
+    if (lead == 0xED) high = 0x9F;  // surrogates
   } else if (lead >= 0xF0 && lead <= 0xF4) {
     length = 4;
-    code = lead & 0x07;
+    if (lead == 0xF0) low = 0x90;   // overlong
+    if (lead == 0xF4) high = 0x8F;  // beyond U+10FFFF
   } else {
-    return 0;
+    return 1;
   }
-  if (text.size() < length) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if ((byte & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (byte & 0x3F);
+  std::size_t taken = 1;
+  while (taken < length && taken < text.size()) {
+    const auto byte = static_cast<unsigned char>(text[taken]);
+    if (byte < (taken == 1 ? low : 0x80) || byte > (taken == 1 ? high : 0xBF)) break;
+    ++taken;
   }
-  const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-  const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
-  if (overlong || surrogate || code > 0x10FFFF) return 0;
-  return length;
+  return taken;
 }
 
 // With replace, every character that cannot be written (or malformed byte) becomes one "?".
@@ -122,7 +120,7 @@ std::optional<Text> FromUtf8(std::string_view utf8, bool replace) {
       case Converter::Stop::Incomplete:
         if (!replace) return std::nullopt;
         out += '?';
-        utf8.remove_prefix(std::max<std::size_t>(Utf8SequenceLength(utf8), 1));
+        utf8.remove_prefix(Utf8CharacterLength(utf8));
         break;
     }
   }

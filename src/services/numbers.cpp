@@ -53,8 +53,9 @@ LeadingDigits TruncatedDigits(double magnitude) {
   std::array<char, 64> shortBuffer;
   auto result = std::to_chars(shortBuffer.data(), shortBuffer.data() + shortBuffer.size(), magnitude,
                               std::chars_format::scientific, 27);
-  bool carryPossible = true;
-  for (const char* p = shortBuffer.data() + 19; p != result.ptr && *p != 'e'; ++p) {
+  // An integer below 10^28 has no more digits than were asked for, so nothing was rounded.
+  bool carryPossible = !(magnitude < 1e27 && std::trunc(magnitude) == magnitude);
+  for (const char* p = shortBuffer.data() + 19; carryPossible && p != result.ptr && *p != 'e'; ++p) {
     if (*p != '0') {
       carryPossible = false;
       break;

@@ -86,6 +86,8 @@ TEST(RealToTextTest, FormatsAsTheProgressLabelShowsIt) {
       {1e-300, "1e-300"},
       {-1.5e-7, "-1.5e-007"},
       {123456789.125, "123456789.125"},
+      {1152921504606846976.0, "1.152921504607e+018"},  // 2^60, all of its 19 digits exact
+      {4503599627370497.0, "4.50359962737e+015"},      // 2^52 + 1
       {std::numeric_limits<double>::max(), "1.797693134862e+308"},
       {std::numeric_limits<double>::denorm_min(), "4.940656458412e-324"},
   };

@@ -48,6 +48,7 @@ void CountCall() { ++calls; }
 
 TEST(ProgramStartTest, RegistersReleaseProgramGlobalsOnce) {
   RunExitCallbacks();
+  calls = 0;
   HeadlessBinding binding;
   EXPECT_EQ(ProgramStart(binding), 0);
   EXPECT_EQ(ProgramStart(binding), 0);

@@ -176,6 +176,26 @@ class TemporaryFile {
 // Windows refuses to replace a file the user may not write; renaming over it would not.
 bool MayReplace(const std::string& target) { return ::access(target.c_str(), W_OK) == 0 || errno == ENOENT; }
 
+// The process's file-creation mask, read without changing it; nothing where /proc lacks it.
+std::optional<mode_t> CreationMask() {
+  static const std::optional<mode_t> mask = []() -> std::optional<mode_t> {
+    std::FILE* status = std::fopen("/proc/self/status", "re");
+    if (!status) return std::nullopt;
+    std::optional<mode_t> found;
+    char line[256];
+    unsigned int value = 0;
+    while (std::fgets(line, sizeof line, status)) {
+      if (std::sscanf(line, "Umask: %o", &value) == 1) {
+        found = static_cast<mode_t>(value);
+        break;
+      }
+    }
+    std::fclose(status);
+    return found;
+  }();
+  return mask;
+}
+
 bool Stopped(const std::atomic<bool>* stop) { return stop && stop->load(std::memory_order_relaxed); }
 
 // Copies size bytes from the descriptors' current offsets, in the kernel where the file systems
@@ -285,11 +305,14 @@ bool CopyFileReplacing(const Text& source, const Text& target, const std::atomic
   struct stat info {};
   const Descriptor from = OpenRegularFile(source, info);
   if (!from.Valid() || !MayReplace(*targetPath)) return false;
-  auto temporary = TemporaryFile::Create(FolderOf(*targetPath), 0600);
+  const mode_t mode = info.st_mode & 0777;
+  auto temporary = TemporaryFile::Create(FolderOf(*targetPath), mode);
   if (!temporary || !CopyContent(from.Get(), temporary->Get(), static_cast<uint64_t>(info.st_size), stop))
     return false;
-  // Kept as the Windows copy keeps them; a file system that cannot store them still gets the content.
-  (void)::fchmod(temporary->Get(), info.st_mode & 0777);
+  // Mode and times are kept as the Windows copy keeps them; a file system that cannot store them
+  // still gets the content. The creation mask usually takes nothing from the mode, saving a call.
+  const auto mask = CreationMask();
+  if (!mask || (mode & *mask) != 0) (void)::fchmod(temporary->Get(), mode);
   const struct timespec times[2] = {info.st_atim, info.st_mtim};
   (void)::futimens(temporary->Get(), times);
   return temporary->Replace(*targetPath);

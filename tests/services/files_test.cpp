@@ -237,22 +237,25 @@ TEST_F(FilesTest, AppendToFileAddsAtTheEndAndCreatesTheFile) {
 }
 
 TEST_F(FilesTest, CopyReplacesTheTargetAndKeepsTimeAndMode) {
-  Put("src/a.txt", "source bytes");
-  fs::permissions(DiskPath("src/a.txt"),
-                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   const struct timespec times[2] = {{1000000000, 123456789}, {1200000000, 987654321}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, DiskPath("src/a.txt").c_str(), times, 0), 0);
   Put("dst/a.txt", std::string(5000, 'o'));
-
-  for (const char* target : {"dst/a.txt", "dst/new.txt"}) {
-    SCOPED_TRACE(target);
-    ASSERT_TRUE(CopyFileReplacing(PathOf("src\\a.txt"), PathOf(target)));
-    EXPECT_EQ(Content(target), "source bytes");
-    struct stat info {};
-    ASSERT_EQ(::stat(DiskPath(target).c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0640u);
-    EXPECT_EQ(info.st_mtim.tv_sec, 1200000000);
-    EXPECT_EQ(info.st_mtim.tv_nsec, 987654321);
+  // 0666 is more than the usual creation mask lets a new file have.
+  for (const mode_t mode : {0640u, 0666u, 0400u}) {
+    for (const char* target : {"dst/a.txt", "dst/new.txt"}) {
+      SCOPED_TRACE(testing::Message() << target << " mode " << std::oct << mode);
+      fs::remove(DiskPath("src/a.txt"));
+      Put("src/a.txt", "source bytes");
+      ASSERT_EQ(::chmod(DiskPath("src/a.txt").c_str(), mode), 0);
+      ASSERT_EQ(::utimensat(AT_FDCWD, DiskPath("src/a.txt").c_str(), times, 0), 0);
+      ASSERT_TRUE(CopyFileReplacing(PathOf("src\\a.txt"), PathOf(target)));
+      EXPECT_EQ(Content(target), "source bytes");
+      struct stat info {};
+      ASSERT_EQ(::stat(DiskPath(target).c_str(), &info), 0);
+      EXPECT_EQ(info.st_mode & 0777, mode);
+      EXPECT_EQ(info.st_mtim.tv_sec, 1200000000);
+      EXPECT_EQ(info.st_mtim.tv_nsec, 987654321);
+      ASSERT_EQ(::chmod(DiskPath(target).c_str(), 0644), 0);  // so that the next round may replace it
+    }
   }
   Put("src/empty.txt", "");
   ASSERT_TRUE(CopyFileReplacing(PathOf("src\\empty.txt"), PathOf("dst\\a.txt")));

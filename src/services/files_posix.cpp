@@ -290,7 +290,7 @@ Descriptor OpenRegularFile(const Text& path, struct stat& info) {
   if (path.empty()) return Descriptor();
   const auto systemPath = SystemPath(path);
   if (!systemPath) return Descriptor();
-  Descriptor descriptor(fileSystemCalls.open(systemPath->c_str(), O_RDONLY | O_CLOEXEC, 0));
+  Descriptor descriptor(fileSystemCalls.open(systemPath->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0));
   if (!descriptor.Valid() || ::fstat(descriptor.Get(), &info) != 0 || !S_ISREG(info.st_mode))
     return Descriptor();
   return descriptor;
@@ -386,7 +386,7 @@ bool AppendToFile(const Text& path, std::span<const unsigned char> bytes) {
   const auto systemPath = SystemPath(path);
   if (!systemPath) return false;
   Descriptor descriptor(
-      fileSystemCalls.open(systemPath->c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+      fileSystemCalls.open(systemPath->c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666));
   if (!descriptor.Valid()) return false;
   const bool written = WriteAll(descriptor.Get(), bytes.data(), bytes.size());
   return descriptor.Close() && written;

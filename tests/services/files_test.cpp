@@ -88,6 +88,16 @@ TEST_F(FilesTest, ReadWholeFileGivesTheBytesOrTheEmptyRun) {
   }
 }
 
+// A named pipe given as a workbook or a log must not hang the program: opening one for reading
+// waited for a writer forever.
+TEST_F(FilesTest, ANamedPipeIsRefusedWithoutWaiting) {
+  ASSERT_EQ(::mkfifo(DiskPath("pipe").c_str(), 0600), 0);
+  EXPECT_TRUE(ReadWholeFile(PathOf("pipe")).empty());
+  EXPECT_EQ(OpenReadOnlyFile(PathOf("pipe")), nullptr);
+  const unsigned char line[] = {'a', '\r', '\n'};
+  EXPECT_FALSE(AppendToFile(PathOf("pipe"), line));
+}
+
 TEST_F(FilesTest, FileExistsCountsFoldersAndWildcardsInTheLastComponent) {
   Put("dir/a.txt", "x");
   Put("dir/报告[1].pdf", "x");

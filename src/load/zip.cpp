@@ -129,7 +129,7 @@ bool ZipArchive::ReadCentralDirectory(ZipError& error, std::string& detail) {
       return Fail(error, detail, ZipError::Damaged, "central header at " + std::to_string(at) + " cut short");
     entry.name.assign(name.begin(), name.end());
     // ZIP64 extended information: only the fields saturated in the header follow, in this order.
-    while (extra.Remaining() >= 4) {
+    while (extra.Remaining() >= 4 && extra.Ok()) {
       const uint16_t id = extra.U16();
       ByteReader field = extra.Sub(extra.U16());
       if (id != 0x0001) continue;
@@ -251,6 +251,73 @@ int64_t ZipEntryReader::Read(unsigned char* out, std::size_t capacity) {
     if (crc_ != entry_.crc) return Fail(ZipError::Damaged, "CRC mismatch"), -1;
   }
   return static_cast<int64_t>(got);
+}
+
+namespace {
+constexpr std::size_t kReadAheadBlock = 1024 * 1024;
+constexpr int kReadAheadBlocks = 3;
+}  // namespace
+
+ReadAheadStream::ReadAheadStream(ByteStream& source) : source_(source) {
+  for (int i = 0; i < kReadAheadBlocks; ++i)
+    free_.push_back({std::make_unique<unsigned char[]>(kReadAheadBlock), 0});
+  worker_ = std::thread([this] { Work(); });
+}
+
+ReadAheadStream::~ReadAheadStream() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  worker_.join();
+}
+
+void ReadAheadStream::Work() {
+  for (;;) {
+    Block block;
+    {
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [&] { return stop_ || !free_.empty(); });
+      if (stop_) return;
+      block = std::move(free_.back());
+      free_.pop_back();
+    }
+    const int64_t got = source_.Read(block.bytes.get(), kReadAheadBlock);
+    {
+      std::lock_guard lock(mutex_);
+      if (got < 0) {
+        failed_ = true;
+      } else if (got == 0) {
+        ended_ = true;
+      } else {
+        block.size = static_cast<std::size_t>(got);
+        filled_.push_back(std::move(block));
+      }
+    }
+    changed_.notify_all();
+    if (got <= 0) return;
+  }
+}
+
+int64_t ReadAheadStream::Read(unsigned char* out, std::size_t capacity) {
+  if (currentAt_ == current_.size) {
+    std::unique_lock lock(mutex_);
+    if (current_.bytes) {
+      current_.size = 0;
+      free_.push_back(std::move(current_));
+      changed_.notify_all();
+    }
+    changed_.wait(lock, [&] { return !filled_.empty() || ended_ || failed_; });
+    if (filled_.empty()) return failed_ ? -1 : 0;
+    current_ = std::move(filled_.front());
+    filled_.pop_front();
+    currentAt_ = 0;
+  }
+  const std::size_t count = std::min(capacity, current_.size - currentAt_);
+  std::memcpy(out, current_.bytes.get() + currentAt_, count);
+  currentAt_ += count;
+  return static_cast<int64_t>(count);
 }
 
 }  // namespace morvane

@@ -1,10 +1,12 @@
 // Copy job speed: the real job, headless, beside a bare copy_file loop, cp and rsync on the same files.
 //
-//   copy_bench [--mode small|large|missing] [--files N] [--min-size B] [--max-size B] [--dir D]
+//   copy_bench [--mode small|large|missing] [--files N] [--min-size B] [--max-size B] [--rounds R]
+//              [--dir D]
 //
 // small (default): N files (100000) of 1-4 KiB; the job beside a bare copy_file loop, a loop of the
 // file service CopyFileReplacing alone, cp -r and rsync --files-from.
-// large: 20 files of 50 MiB (--files and --min-size/--max-size change that); the same without rsync.
+// large: 20 files of 50 MiB (--files and --min-size/--max-size change that); the same without rsync,
+// in 5 rounds (--rounds; small runs 1).
 // missing: N names (1000000) of which none exist, so every row appends to the failure log.
 #include <stdlib.h>
 #include <unistd.h>
@@ -42,6 +44,7 @@ struct Options {
   long minSize = -1;
   long maxSize = -1;
   std::string dir;
+  int rounds = -1;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -57,6 +60,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       options.minSize = std::atol(value);
     } else if (flag == "--max-size") {
       options.maxSize = std::atol(value);
+    } else if (flag == "--rounds") {
+      options.rounds = std::atoi(value);
     } else if (flag == "--dir") {
       options.dir = value;
     } else {
@@ -68,6 +73,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     if (options.minSize < 0) options.minSize = 1024;
     if (options.maxSize < 0) options.maxSize = 4096;
   } else if (options.mode == "large") {
+    if (options.rounds < 0) options.rounds = 5;
     if (options.files < 0) options.files = 20;
     if (options.minSize < 0) options.minSize = 50l << 20;
     if (options.maxSize < 0) options.maxSize = options.minSize;
@@ -77,7 +83,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
   } else {
     return false;
   }
-  return options.files > 0 && options.minSize <= options.maxSize;
+  if (options.rounds < 0) options.rounds = 1;
+  return options.files > 0 && options.minSize <= options.maxSize && options.rounds > 0;
 }
 
 double Seconds(const std::function<void()>& work) {
@@ -151,6 +158,12 @@ double ServiceLoop(const std::vector<Text>& names, const fs::path& source, const
   });
 }
 
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t middle = values.size() / 2;
+  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
 void Report(const char* what, double seconds, long files, double reference, const char* referenceName) {
   std::printf("%-28s %9.3f s %12.0f files/s", what, seconds, files / seconds);
   if (reference > 0) std::printf("   %.3f x %s", seconds / reference, referenceName);
@@ -179,7 +192,7 @@ int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: copy_bench [--mode small|large|missing] [--files N] [--min-size B] [--max-size B] "
-                 "[--dir D]\n");
+                 "[--rounds R] [--dir D]\n");
     return 2;
   }
   std::string pattern = ((options.dir.empty() ? fs::temp_directory_path() : fs::path(options.dir)) /
@@ -222,47 +235,59 @@ int main(int argc, char** argv) {
       for (const Text& name : names) list << name << '\n';
     }
 
-    FreshFolder(target);
-    const double bare = BareLoop(names, source, target);
-    Report("bare copy_file loop", bare, options.files, 0, "");
-    const long bareCount = CountFiles(target);
-
-    FreshFolder(target);
-    const double service = ServiceLoop(names, source, target);
-    Report("CopyFileReplacing loop", service, options.files, bare, "bare loop");
-
-    FreshFolder(target);
-    const JobResult job = RunJob(names, source, target);
-    Report("job", job.seconds, options.files, bare, "bare loop");
-    std::printf("%-28s %9.3f s   %.3f x CopyFileReplacing loop\n", "  of which beyond the copies",
-                job.seconds - service, job.seconds / service);
-    const long jobCount = CountFiles(target);
-
-    // Once more after the job, so a drift in the machine's load shows.
-    FreshFolder(target);
-    const double bareAgain = BareLoop(names, source, target);
-    Report("bare copy_file loop again", bareAgain, options.files, 0, "");
-
-    FreshFolder(target);
-    const double cp = Seconds([&] { Run("cp -r " + Quoted(source) + "/. " + Quoted(target) + "/"); });
-    Report("cp -r", cp, options.files, 0, "");
-    const long cpCount = CountFiles(target);
-
-    double rsync = 0;
-    if (options.mode == "small") {
+    // Rounds alternate the contenders, so a drift in the machine's load touches each alike; the
+    // medians are compared.
+    std::vector<double> bare, service, job, cp, rsync;
+    for (int round = 1; round <= options.rounds; ++round) {
+      std::printf("round %d:", round);
       FreshFolder(target);
-      rsync = Seconds([&] {
-        Run("rsync --files-from=" + Quoted(root / "list.txt") + " " + Quoted(source) + "/ " + Quoted(target) +
-            "/");
-      });
-      Report("rsync --files-from", rsync, options.files, 0, "");
+      bare.push_back(BareLoop(names, source, target));
+      std::printf(" bare %.3f s", bare.back());
+      if (CountFiles(target) != options.files) status = 1;
+
+      FreshFolder(target);
+      service.push_back(ServiceLoop(names, source, target));
+      std::printf(", CopyFileReplacing %.3f s", service.back());
+
+      FreshFolder(target);
+      const JobResult result = RunJob(names, source, target);
+      job.push_back(result.seconds);
+      std::printf(", job %.3f s", job.back());
+      if (CountFiles(target) != options.files || !result.messages.empty() || result.lastLabel != "100%") {
+        std::printf(" (wrong: %ld files, label %s, %zu message(s))", CountFiles(target),
+                    result.lastLabel.c_str(), result.messages.size());
+        status = 1;
+      }
+
+      FreshFolder(target);
+      cp.push_back(Seconds([&] { Run("cp -r " + Quoted(source) + "/. " + Quoted(target) + "/"); }));
+      std::printf(", cp %.3f s", cp.back());
+
+      if (options.mode == "small") {
+        FreshFolder(target);
+        rsync.push_back(Seconds([&] {
+          Run("rsync --files-from=" + Quoted(root / "list.txt") + " " + Quoted(source) + "/ " +
+              Quoted(target) + "/");
+        }));
+        std::printf(", rsync %.3f s", rsync.back());
+      }
+      std::printf("\n");
     }
 
-    std::printf("job / bare loop %.3f, job / cp %.3f", job.seconds / bare, job.seconds / cp);
-    if (rsync > 0) std::printf(", job / rsync %.3f", job.seconds / rsync);
-    std::printf("\nfiles in target: bare %ld, job %ld, cp %ld; job ended at %s with %zu message(s)\n",
-                bareCount, jobCount, cpCount, job.lastLabel.c_str(), job.messages.size());
-    if (jobCount != options.files || !job.messages.empty()) status = 1;
+    const double bareTime = Median(bare);
+    const double serviceTime = Median(service);
+    const double jobTime = Median(job);
+    const double cpTime = Median(cp);
+    std::printf("medians of %d round(s):\n", options.rounds);
+    Report("bare copy_file loop", bareTime, options.files, 0, "");
+    Report("CopyFileReplacing loop", serviceTime, options.files, bareTime, "bare loop");
+    Report("job", jobTime, options.files, bareTime, "bare loop");
+    Report("cp -r", cpTime, options.files, 0, "");
+    if (!rsync.empty()) Report("rsync --files-from", Median(rsync), options.files, 0, "");
+    std::printf("job / bare loop %.3f, job / CopyFileReplacing loop %.3f, job / cp %.3f", jobTime / bareTime,
+                jobTime / serviceTime, jobTime / cpTime);
+    if (!rsync.empty()) std::printf(", job / rsync %.3f", jobTime / Median(rsync));
+    std::printf("\n");
   }
   fs::remove_all(root);
   return status;

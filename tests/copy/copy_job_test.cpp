@@ -300,12 +300,15 @@ TEST_F(CopyJobTest, StopAndWaitServesAWorkerWaitingOnTheOpenWindow) {
   WriteBytes(source / "a.txt", "alpha");
   Load({"a.txt", "a.txt", "a.txt"});
   window.Click(Control::按钮4);
+  window.Click(Control::按钮4);                                // queued behind the first, and dropped with it
   std::this_thread::sleep_for(std::chrono::milliseconds(50));  // no pumping: the worker blocks
   const auto start = std::chrono::steady_clock::now();
   window.Jobs().StopAndWait();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
   EXPECT_FALSE(window.Jobs().Busy());
   EXPECT_TRUE(Labels().empty());
+  EXPECT_TRUE(binding.Messages().empty());
+  EXPECT_TRUE(Entries(target).empty());
   window.Click(Control::按钮4);  // ignored once stopped
   EXPECT_FALSE(window.Jobs().Busy());
 }

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -249,10 +250,15 @@ CopyJobs::~CopyJobs() { StopAndWait(); }
 void CopyJobs::Start() {
   std::lock_guard lock(state_->mutex);
   if (state_->ended) return;
-  ++state_->waiting;
   if (!state_->worker.joinable()) {
-    state_->worker = std::thread([state = state_.get()] { state->RunJobs(); });
+    // Without a thread there is no job, and nothing to report.
+    try {
+      state_->worker = std::thread([state = state_.get()] { state->RunJobs(); });
+    } catch (const std::system_error&) {
+      return;
+    }
   }
+  ++state_->waiting;
   state_->changed.notify_all();
 }
 

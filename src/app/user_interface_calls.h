@@ -1,6 +1,7 @@
 // Carries calls from any thread to the user-interface thread, the caller waiting, in its order.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -24,7 +25,9 @@ class UserInterfaceCalls {
   // caller waits. False, without running it, once closed.
   bool Run(const std::function<void()>& task);
 
-  // User-interface thread: runs every queued call.
+  // User-interface thread: runs every queued call. While calls keep coming (a copy job makes one
+  // per row) it lingers a little for the next one instead of going back to sleep, since waking a
+  // sleeping thread costs more than a small file's copy; it never holds the thread for long.
   void ServePending();
 
   // Refuses calls from now on and releases every waiting caller.
@@ -39,6 +42,8 @@ class UserInterfaceCalls {
   std::function<void()> wake_;
   std::thread::id userInterfaceThread_;
   bool closed_ = false;
+  bool serving_ = false;  // the user-interface thread is in ServePending and will see new calls
+  std::atomic<std::size_t> queued_{0};
 };
 
 }  // namespace morvane

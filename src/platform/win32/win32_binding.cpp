@@ -71,6 +71,10 @@ LRESULT CALLBACK LabelProcedure(HWND label, UINT message, WPARAM wParam, LPARAM 
       return GetWindowLongPtrW(label, 0);
     case WM_NCHITTEST:
       return HTTRANSPARENT;
+    case WM_SETFOCUS:
+      // Labels never hold the focus: it goes back where it came from.
+      if (wParam && IsWindow(reinterpret_cast<HWND>(wParam))) SetFocus(reinterpret_cast<HWND>(wParam));
+      return 0;
     default:
       return DefWindowProcW(label, message, wParam, lParam);
   }
@@ -343,6 +347,11 @@ LRESULT Win32Binding::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       else
         FocusControl(TabOrder().front());
       return 0;
+    case WM_SETFONT:
+      font_ = reinterpret_cast<HFONT>(wParam);
+      return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(font_);
     case kServeCallsMessage:
       if (model_) model_->Calls().ServePending();
       return 0;

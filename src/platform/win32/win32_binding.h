@@ -93,6 +93,7 @@ class Win32Binding : public PlatformBinding, private NameListObserver {
   MainWindow* model_ = nullptr;
   std::array<HWND, 18> controls_{};
   HWND lastFocus_ = nullptr;
+  HFONT font_ = nullptr;
   HICON bigIcon_ = nullptr;
   HICON smallIcon_ = nullptr;
   OpenFileDialogRecord lastOpenFileDialog_;

@@ -1,0 +1,71 @@
+// Entry of window_tests: OLE on the test thread, as morvane.exe has it; the fixture's helpers.
+#include <ole2.h>
+
+#include "window_fixture.h"
+#include "platform/win32/wide_text.h"
+
+namespace morvane {
+namespace {
+
+thread_local DialogDriver* currentDriver = nullptr;
+
+struct FindDialog {
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK LookForDialog(HWND window, LPARAM data) {
+  if (ClassName(window) == L"#32770" && IsWindowVisible(window)) {
+    reinterpret_cast<FindDialog*>(data)->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+DialogDriver::DialogDriver(std::function<void(HWND)> act) : act_(std::move(act)) {
+  currentDriver = this;
+  timer_ = SetTimer(nullptr, 0, 100, &DialogDriver::Tick);
+}
+
+DialogDriver::~DialogDriver() {
+  if (timer_) KillTimer(nullptr, timer_);
+  currentDriver = nullptr;
+}
+
+void CALLBACK DialogDriver::Tick(HWND, UINT, UINT_PTR, DWORD) {
+  DialogDriver* driver = currentDriver;
+  if (!driver || driver->acted_) return;
+  FindDialog search;
+  EnumThreadWindows(GetCurrentThreadId(), &LookForDialog, reinterpret_cast<LPARAM>(&search));
+  if (!search.found) return;
+  driver->acted_ = true;
+  KillTimer(nullptr, driver->timer_);
+  driver->timer_ = 0;
+  driver->act_(search.found);
+}
+
+std::wstring Wide(const Text& text) { return WideFromText(text); }
+
+std::wstring WindowText(HWND window) {
+  const int length = GetWindowTextLengthW(window);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), length + 1)));
+  return text;
+}
+
+std::wstring ClassName(HWND window) {
+  wchar_t name[256] = {};
+  GetClassNameW(window, name, 256);
+  return name;
+}
+
+}  // namespace morvane
+
+int wmain(int argc, wchar_t** argv) {
+  OleInitialize(nullptr);
+  testing::InitGoogleTest(&argc, argv);
+  const int status = RUN_ALL_TESTS();
+  OleUninitialize();
+  return status;
+}

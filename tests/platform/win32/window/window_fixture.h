@@ -101,6 +101,9 @@ class DialogDriver {
   bool acted_ = false;
 };
 
+// Known differences of Wine from Windows are marked where a test meets them.
+inline bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
 // UTF-16 of a code-page-936 text (tests compare against what the controls hold).
 std::wstring Wide(const Text& text);
 std::wstring WindowText(HWND window);

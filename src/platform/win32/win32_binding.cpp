@@ -355,6 +355,9 @@ LRESULT Win32Binding::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case kServeCallsMessage:
       if (model_) model_->Calls().ServePending();
       return 0;
+    case kSyncListMessage:
+      SyncList();
+      return 0;
     case WM_DESTROY:
       if (model_) {
         model_->Names().SetObserver(nullptr);
@@ -385,25 +388,34 @@ void Win32Binding::AnswerItemText(NMLVDISPINFOW& request) {
   request.item.pszText[fits] = L'\0';
 }
 
-void Win32Binding::ItemAppended(int32_t position) {
-  if (const HWND list = ControlHandle(Control::超级列表框1))
-    SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(position) + 1, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
-}
-
-void Win32Binding::ItemChanged(int32_t position) {
-  if (const HWND list = ControlHandle(Control::超级列表框1)) SendMessageW(list, LVM_REDRAWITEMS, position, position);
-}
+// A load appends a million names without taking messages; telling the list view of each one would
+// cost a scroll-bar update per name. The list catches up once, when the loop next runs.
+void Win32Binding::ItemAppended(int32_t) { RequestListSync(); }
+void Win32Binding::ItemChanged(int32_t) { RequestListSync(); }
 
 void Win32Binding::ItemsReplaced() {
+  SyncList();
+  if (const HWND list = ControlHandle(Control::超级列表框1)) InvalidateRect(list, nullptr, TRUE);
+}
+
+void Win32Binding::RequestListSync() {
+  if (!listSyncPosted_.exchange(true) && window_) PostMessageW(window_, kSyncListMessage, 0, 0);
+}
+
+void Win32Binding::SyncList() {
+  listSyncPosted_ = false;
   const HWND list = ControlHandle(Control::超级列表框1);
   if (!list || !model_) return;
-  SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(model_->Names().Count()), 0);
-  InvalidateRect(list, nullptr, TRUE);
+  const auto count = static_cast<WPARAM>(model_->Names().Count());
+  if (static_cast<WPARAM>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) != count)
+    SendMessageW(list, LVM_SETITEMCOUNT, count, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+  InvalidateRect(list, nullptr, FALSE);
 }
 
 Text Win32Binding::ListViewItemText(int32_t position) {
   const HWND list = ControlHandle(Control::超级列表框1);
   if (!list) return {};
+  SyncList();
   std::wstring buffer(512, L'\0');
   while (true) {
     buffer[0] = L'\0';

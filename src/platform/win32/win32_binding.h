@@ -7,6 +7,7 @@
 #undef CreateWindow
 
 #include <array>
+#include <atomic>
 #include <mutex>
 #include <set>
 #include <string>
@@ -17,6 +18,8 @@ namespace morvane {
 
 // Posted to the window whenever a worker waits on a control operation.
 inline constexpr UINT kServeCallsMessage = WM_APP + 1;
+// Posted once after a run of name-list changes: the list view catches up with the model.
+inline constexpr UINT kSyncListMessage = WM_APP + 2;
 
 // What the last open-file dialog was given, kept so tests can check the fields.
 struct OpenFileDialogRecord {
@@ -83,6 +86,8 @@ class Win32Binding : public PlatformBinding, private NameListObserver {
   void AnswerItemText(NMLVDISPINFOW& request);
   void FocusControl(Control control);
   void CloseWorkerMessageBoxes();
+  void RequestListSync();
+  void SyncList();
 
   void ItemAppended(int32_t position) override;
   void ItemChanged(int32_t position) override;
@@ -94,6 +99,7 @@ class Win32Binding : public PlatformBinding, private NameListObserver {
   std::array<HWND, 18> controls_{};
   HWND lastFocus_ = nullptr;
   HFONT font_ = nullptr;
+  std::atomic<bool> listSyncPosted_{false};
   HICON bigIcon_ = nullptr;
   HICON smallIcon_ = nullptr;
   OpenFileDialogRecord lastOpenFileDialog_;

@@ -46,18 +46,19 @@ std::wstring TemporaryPathBeside(const std::wstring& target) {
   static std::atomic<unsigned> counter{0};
   const std::size_t cut = target.find_last_of(L"\\/");
   const std::wstring folder = cut == std::wstring::npos ? std::wstring() : target.substr(0, cut + 1);
-  return folder + L"~morvane-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetCurrentThreadId()) +
-         L"-" + std::to_wstring(counter.fetch_add(1)) + L".tmp";
+  return folder + L"~morvane-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+         std::to_wstring(GetCurrentThreadId()) + L"-" + std::to_wstring(counter.fetch_add(1)) + L".tmp";
 }
 
 bool ReplaceWith(const std::wstring& temporary, const std::wstring& target) {
-  if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+  if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return true;
   DeleteFileW(temporary.c_str());
   return false;
 }
 
-DWORD CALLBACK CopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE,
-                            LPVOID data) {
+DWORD CALLBACK CopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE,
+                            HANDLE, LPVOID data) {
   const auto* stop = static_cast<const std::atomic<bool>*>(data);
   return stop && stop->load() ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
 }
@@ -101,8 +102,8 @@ bool CopyFileReplacing(const Text& source, const Text& target, const std::atomic
   if (stop && stop->load()) return false;
   const std::wstring temporary = TemporaryPathBeside(*to);
   BOOL cancel = FALSE;
-  if (!CopyFileExW(from->c_str(), temporary.c_str(), &CopyProgress, const_cast<std::atomic<bool>*>(stop), &cancel,
-                   COPY_FILE_FAIL_IF_EXISTS)) {
+  if (!CopyFileExW(from->c_str(), temporary.c_str(), &CopyProgress, const_cast<std::atomic<bool>*>(stop),
+                   &cancel, COPY_FILE_FAIL_IF_EXISTS)) {
     DeleteFileW(temporary.c_str());
     return false;
   }
@@ -127,8 +128,8 @@ ByteRun ReadWholeFile(const Text& path) {
   const auto wide = SystemPath(path);
   if (!wide) return {};
   // Others may go on reading, not writing.
-  Handle file(CreateFileW(wide->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                          nullptr));
+  Handle file(CreateFileW(wide->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return {};
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 || size.QuadPart > INT32_MAX) return {};
@@ -149,8 +150,8 @@ bool WriteWholeFile(const Text& path, std::initializer_list<const ByteRun*> runs
   if (!wide) return false;
   const std::wstring temporary = TemporaryPathBeside(*wide);
   {
-    Handle file(
-        CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    Handle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                            nullptr));
     if (!file.valid()) return false;
     bool ok = true;
     for (const ByteRun* run : runs) {

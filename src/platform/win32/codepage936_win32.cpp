@@ -33,7 +33,8 @@ std::optional<Text> WideToCodepage936(const wchar_t* wide, std::size_t count, bo
       WideCharToMultiByte(kCodepage936, flags, wide, size, nullptr, 0, "?", exact ? &usedDefault : nullptr);
   if (length <= 0 || usedDefault) return std::nullopt;
   Text text(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(kCodepage936, flags, wide, size, text.data(), length, "?", exact ? &usedDefault : nullptr);
+  WideCharToMultiByte(kCodepage936, flags, wide, size, text.data(), length, "?",
+                      exact ? &usedDefault : nullptr);
   if (usedDefault) return std::nullopt;
   return text;
 }
@@ -47,7 +48,8 @@ Text Utf8ToCodepage936(std::string_view utf8) {
 }
 
 Text Utf16ToCodepage936(std::u16string_view utf16) {
-  return WideToCodepage936(reinterpret_cast<const wchar_t*>(utf16.data()), utf16.size(), false).value_or(Text("?"));
+  return WideToCodepage936(reinterpret_cast<const wchar_t*>(utf16.data()), utf16.size(), false)
+      .value_or(Text("?"));
 }
 
 std::optional<Text> Utf8ToCodepage936Exactly(std::string_view utf8) {
@@ -63,8 +65,8 @@ std::optional<std::u16string> Codepage936ToUtf16(std::string_view text) {
   const int length = MultiByteToWideChar(kCodepage936, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
   if (length <= 0) return std::nullopt;
   std::u16string wide(static_cast<std::size_t>(length), u'\0');
-  MultiByteToWideChar(kCodepage936, MB_ERR_INVALID_CHARS, text.data(), size, reinterpret_cast<wchar_t*>(wide.data()),
-                      length);
+  MultiByteToWideChar(kCodepage936, MB_ERR_INVALID_CHARS, text.data(), size,
+                      reinterpret_cast<wchar_t*>(wide.data()), length);
   return wide;
 }
 

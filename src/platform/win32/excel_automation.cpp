@@ -2,8 +2,10 @@
 // server's errors and keeps the earlier state.
 #include "platform/win32/excel_automation.h"
 
+// clang-format off
 #include <windows.h>
 #include <oleauto.h>
+// clang-format on
 
 #include <string>
 #include <utility>
@@ -129,8 +131,8 @@ bool Call(IDispatch* object, const wchar_t* member, WORD kind, const Arguments& 
     }
     EXCEPINFO exception{};
     UINT badArgument = 0;
-    const HRESULT outcome =
-        object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &parameters, result, &exception, &badArgument);
+    const HRESULT outcome = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &parameters, result,
+                                           &exception, &badArgument);
     SysFreeString(exception.bstrSource);
     SysFreeString(exception.bstrDescription);
     SysFreeString(exception.bstrHelpFile);
@@ -142,7 +144,8 @@ bool Call(IDispatch* object, const wchar_t* member, WORD kind, const Arguments& 
 }
 
 // A property or method that gives an object; empty on failure or when it gives no object.
-DispatchReference GetObjectMember(IDispatch* object, const wchar_t* member, WORD kind, const Arguments& arguments) {
+DispatchReference GetObjectMember(IDispatch* object, const wchar_t* member, WORD kind,
+                                  const Arguments& arguments) {
   Variant result;
   if (!Call(object, member, kind, arguments, result.get())) return {};
   VARIANT& value = *result;
@@ -213,13 +216,16 @@ class DispatchSpreadsheet : public SpreadsheetOperations {
     return true;
   }
 
-  void ActivateWorkbook() override { Call(workbook_.get(), L"Activate", DISPATCH_METHOD, Arguments(), nullptr); }
+  void ActivateWorkbook() override {
+    Call(workbook_.get(), L"Activate", DISPATCH_METHOD, Arguments(), nullptr);
+  }
   void ActivateSheet() override { Call(sheet_.get(), L"Activate", DISPATCH_METHOD, Arguments(), nullptr); }
 
   void SelectSheet(int32_t index) override {
     Arguments arguments;
     arguments.Integer(index);
-    if (DispatchReference sheet = GetObjectMember(sheets_.get(), L"Item", kMethodOrProperty, arguments)) sheet_ = sheet;
+    if (DispatchReference sheet = GetObjectMember(sheets_.get(), L"Item", kMethodOrProperty, arguments))
+      sheet_ = sheet;
   }
 
   ObjectReference GetSheet() override { return Wrap(sheet_); }
@@ -264,7 +270,9 @@ class DispatchSpreadsheet : public SpreadsheetOperations {
     rangeEnd_.clear();
   }
 
-  void QuitApplication() override { Call(application_.get(), L"Quit", DISPATCH_METHOD, Arguments(), nullptr); }
+  void QuitApplication() override {
+    Call(application_.get(), L"Quit", DISPATCH_METHOD, Arguments(), nullptr);
+  }
 
   void ReleaseApplication() override {
     ReleaseWorkbookReferences();

@@ -1,5 +1,7 @@
 // Entry of morvane.exe: OLE for the user-interface thread, then the program on the Win32 binding.
+// clang-format off
 #include "platform/win32/win32_binding.h"
+// clang-format on
 
 #include <ole2.h>
 

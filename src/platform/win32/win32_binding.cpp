@@ -20,9 +20,11 @@ constexpr wchar_t kWindowClass[] = L"MorvaneWindow";
 constexpr wchar_t kLabelClass[] = L"MorvaneLabel";
 constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kEditStyle = WS_CHILD | WS_TABSTOP | WS_CLIPSIBLINGS | ES_AUTOHSCROLL;
-constexpr DWORD kButtonStyle = WS_CHILD | WS_TABSTOP | WS_CLIPSIBLINGS | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER | BS_MULTILINE;
+constexpr DWORD kButtonStyle =
+    WS_CHILD | WS_TABSTOP | WS_CLIPSIBLINGS | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER | BS_MULTILINE;
 // Owner data: the list asks NameList for the texts it shows, so a million names cost no copies.
-constexpr DWORD kListStyle = WS_CHILD | WS_TABSTOP | WS_CLIPSIBLINGS | LVS_REPORT | LVS_SINGLESEL | LVS_OWNERDATA;
+constexpr DWORD kListStyle =
+    WS_CHILD | WS_TABSTOP | WS_CLIPSIBLINGS | LVS_REPORT | LVS_SINGLESEL | LVS_OWNERDATA;
 constexpr DWORD kListExtendedStyle = LVS_EX_GRIDLINES | LVS_EX_SUBITEMIMAGES | LVS_EX_INFOTIP;  // 0x403
 constexpr DWORD kLabelStyle = WS_CHILD | WS_CLIPSIBLINGS;
 constexpr int kFirstControlId = 100;
@@ -85,6 +87,8 @@ LRESULT CALLBACK LabelProcedure(HWND label, UINT message, WPARAM wParam, LPARAM 
 Win32Binding::Win32Binding(HINSTANCE instance) : instance_(instance) {}
 
 Win32Binding::~Win32Binding() {
+  // The model may already be gone; the window must not reach it any more.
+  model_ = nullptr;
   if (window_) DestroyWindow(window_);
   if (bigIcon_) DestroyIcon(bigIcon_);
   if (smallIcon_) DestroyIcon(smallIcon_);
@@ -155,10 +159,11 @@ bool Win32Binding::CreateWindow(MainWindow& window) {
     SetWindowPos(window_, nullptr, outer.left, outer.top, definition.outerWidth, definition.outerHeight,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 
-  bigIcon_ = static_cast<HICON>(LoadImageW(instance_, L"DEFAULT_ICON", IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                           GetSystemMetrics(SM_CYICON), 0));
-  smallIcon_ = static_cast<HICON>(LoadImageW(instance_, L"DEFAULT_ICON", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                             GetSystemMetrics(SM_CYSMICON), 0));
+  bigIcon_ = static_cast<HICON>(LoadImageW(instance_, L"DEFAULT_ICON", IMAGE_ICON,
+                                           GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+  smallIcon_ =
+      static_cast<HICON>(LoadImageW(instance_, L"DEFAULT_ICON", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                    GetSystemMetrics(SM_CYSMICON), 0));
   SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
   SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
   SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFont()), FALSE);
@@ -168,6 +173,7 @@ bool Win32Binding::CreateWindow(MainWindow& window) {
     return false;
   }
   window.Calls().SetUserInterfaceThread(std::this_thread::get_id());
+  userInterfaceThread_ = GetCurrentThreadId();
   const HWND target = window_;
   window.Calls().SetWake([target] { PostMessageW(target, kServeCallsMessage, 0, 0); });
   window.Names().SetObserver(this);
@@ -214,7 +220,8 @@ bool Win32Binding::CreateControls() {
     const HWND control = CreateWindowExW(
         extendedStyle, className, WideFromText(definition.initialText).c_str(), style, definition.left,
         definition.top, definition.width, definition.height, window_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + static_cast<int>(index))), instance_, nullptr);
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + static_cast<int>(index))), instance_,
+        nullptr);
     if (!control) return false;
     controls_[index] = control;
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFont()), FALSE);
@@ -239,7 +246,9 @@ bool Win32Binding::CreateControls() {
   return true;
 }
 
-HWND Win32Binding::ControlHandle(Control control) const { return controls_[static_cast<std::size_t>(control)]; }
+HWND Win32Binding::ControlHandle(Control control) const {
+  return controls_[static_cast<std::size_t>(control)];
+}
 
 bool Win32Binding::ControlOf(HWND handle, Control& control) const {
   for (HWND current = handle; current && current != window_; current = GetParent(current)) {
@@ -358,7 +367,11 @@ LRESULT Win32Binding::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case kSyncListMessage:
       SyncList();
       return 0;
-    case WM_DESTROY:
+    case WM_DESTROY: {
+      {
+        std::lock_guard lock(messageBoxesMutex_);
+        messageBoxesClosed_ = true;
+      }
       if (model_) {
         model_->Names().SetObserver(nullptr);
         model_->Close();
@@ -366,6 +379,7 @@ LRESULT Win32Binding::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
       controls_.fill(nullptr);
       PostQuitMessage(0);
       return 0;
+    }
     case WM_NCDESTROY: {
       const HWND destroyed = window_;
       SetWindowLongPtrW(destroyed, GWLP_USERDATA, 0);
@@ -380,9 +394,11 @@ LRESULT Win32Binding::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 void Win32Binding::AnswerItemText(NMLVDISPINFOW& request) {
-  if (!(request.item.mask & LVIF_TEXT) || !request.item.pszText || request.item.cchTextMax <= 0 || !model_) return;
-  const std::wstring text = request.item.iSubItem == 0 ? WideFromText(model_->Names().GetItemText(request.item.iItem))
-                                                       : std::wstring();
+  if (!(request.item.mask & LVIF_TEXT) || !request.item.pszText || request.item.cchTextMax <= 0 || !model_)
+    return;
+  const std::wstring text = request.item.iSubItem == 0
+                                ? WideFromText(model_->Names().GetItemText(request.item.iItem))
+                                : std::wstring();
   const std::size_t fits = std::min(text.size(), static_cast<std::size_t>(request.item.cchTextMax - 1));
   std::copy_n(text.data(), fits, request.item.pszText);
   request.item.pszText[fits] = L'\0';
@@ -423,8 +439,8 @@ Text Win32Binding::ListViewItemText(int32_t position) {
     item.iSubItem = 0;
     item.pszText = buffer.data();
     item.cchTextMax = static_cast<int>(buffer.size());
-    const auto copied =
-        static_cast<std::size_t>(SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(position), reinterpret_cast<LPARAM>(&item)));
+    const auto copied = static_cast<std::size_t>(
+        SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(position), reinterpret_cast<LPARAM>(&item)));
     if (copied < buffer.size() - 1) break;
     buffer.assign(buffer.size() * 2, L'\0');
   }
@@ -451,7 +467,7 @@ void Win32Binding::WriteControlText(Control control, const Text& text) {
 }
 
 void Win32Binding::ShowMessageBox(const Text& caption, const Text& message) {
-  const bool worker = model_ && !model_->Calls().OnUserInterfaceThread();
+  const bool worker = userInterfaceThread_ != 0 && GetCurrentThreadId() != userInterfaceThread_;
   if (worker) {
     std::lock_guard lock(messageBoxesMutex_);
     if (messageBoxesClosed_) return;
@@ -467,7 +483,7 @@ void Win32Binding::ShowMessageBox(const Text& caption, const Text& message) {
 }
 
 // After the window closes, boxes that workers still show are closed for them, so no job keeps the
-// process from ending.
+// process from ending; later ones are not shown at all.
 void Win32Binding::CloseWorkerMessageBoxes() {
   {
     std::lock_guard lock(messageBoxesMutex_);
@@ -567,8 +583,9 @@ bool Win32Binding::ShowOpenFileDialog(OpenFileDialogRequest& request) {
   dialog.lpstrDefExt = defaultExtension.c_str();
   dialog.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_EXPLORER |
                  OFN_ENABLESIZING;
-  lastOpenFileDialog_ = {dialog.hwndOwner, filter,           dialog.nFilterIndex, dialog.nMaxFile, dialog.nMaxFileTitle,
-                         initialDirectory, defaultExtension, dialog.lpstrTitle != nullptr, dialog.Flags};
+  lastOpenFileDialog_ = {
+      dialog.hwndOwner, filter,           dialog.nFilterIndex,          dialog.nMaxFile, dialog.nMaxFileTitle,
+      initialDirectory, defaultExtension, dialog.lpstrTitle != nullptr, dialog.Flags};
   if (!GetOpenFileNameW(&dialog)) return false;
   const auto chosen = TextFromWide(file, true);
   if (!chosen) return false;
@@ -576,7 +593,9 @@ bool Win32Binding::ShowOpenFileDialog(OpenFileDialogRequest& request) {
   return true;
 }
 
-std::unique_ptr<SpreadsheetOperations> Win32Binding::CreateAutomationServer() { return CreateExcelAutomation(); }
+std::unique_ptr<SpreadsheetOperations> Win32Binding::CreateAutomationServer() {
+  return CreateExcelAutomation();
+}
 
 void Win32Binding::ShowFatalError(const Text& message) {
   MessageBoxW(nullptr, WideFromText(message).c_str(), L"Morvane", MB_OK | MB_ICONERROR | MB_TASKMODAL);

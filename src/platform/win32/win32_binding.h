@@ -1,8 +1,10 @@
 // The Win32 binding: MainWindow as a real window with native controls, dialogs and message boxes.
 #pragma once
 
+// clang-format off
 #include <windows.h>
 #include <commctrl.h>
+// clang-format on
 // PlatformBinding has a member of that name.
 #undef CreateWindow
 
@@ -96,6 +98,7 @@ class Win32Binding : public PlatformBinding, private NameListObserver {
   HINSTANCE instance_;
   HWND window_ = nullptr;
   MainWindow* model_ = nullptr;
+  DWORD userInterfaceThread_ = 0;
   std::array<HWND, 18> controls_{};
   HWND lastFocus_ = nullptr;
   HFONT font_ = nullptr;

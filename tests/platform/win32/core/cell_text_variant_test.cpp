@@ -1,7 +1,9 @@
 // The built-in reader's cell-value-to-text rules against VariantChangeType itself, the coercion the
 // automation server's texts go through, on a Chinese (zh-CN) system.
+// clang-format off
 #include <windows.h>
 #include <oleauto.h>
+// clang-format on
 
 #include <gtest/gtest.h>
 
@@ -24,8 +26,8 @@ Text CoercedText(VARIANT value) {
   VARIANT text;
   VariantInit(&text);
   if (FAILED(VariantChangeTypeEx(&text, &value, kChinese, 0, VT_BSTR))) return "<failed>";
-  const Text result = Utf16ToCodepage936(std::u16string_view(reinterpret_cast<const char16_t*>(text.bstrVal),
-                                                             SysStringLen(text.bstrVal)));
+  const Text result = Utf16ToCodepage936(
+      std::u16string_view(reinterpret_cast<const char16_t*>(text.bstrVal), SysStringLen(text.bstrVal)));
   VariantClear(&text);
   return result;
 }
@@ -88,7 +90,8 @@ TEST(CellTextVariantTest, NumbersMatchTheCoercion) {
       {"0.0001", Number(0.0001), NumberCellText(0.0001)},
       {"0.00001", Number(0.00001), NumberCellText(0.00001)},
       {"1.23e-10", Number(1.23e-10), NumberCellText(1.23e-10)},
-      {"largest", Number(std::numeric_limits<double>::max()), NumberCellText(std::numeric_limits<double>::max())},
+      {"largest", Number(std::numeric_limits<double>::max()),
+       NumberCellText(std::numeric_limits<double>::max())},
       {"phone-like", Number(13800138000), NumberCellText(13800138000)},
   };
   for (const Case& row : cases) Check(row);

@@ -1,7 +1,7 @@
 // Code page 936 conversions through the Win32 functions: round trips, replacement, refusals.
-#include <gtest/gtest.h>
-
 #include "platform/codepage936.h"
+
+#include <gtest/gtest.h>
 
 namespace morvane {
 namespace {
@@ -32,7 +32,9 @@ TEST(Codepage936Win32Test, ConvertsBothWays) {
 }
 
 TEST(Codepage936Win32Test, MissingCharactersBecomeQuestionMarksOrRefuseExactConversion) {
-  const char* korean = "a\xED\x95\x9C" "b";  // a한b: Hangul is not in code page 936
+  const char* korean =
+      "a\xED\x95\x9C"
+      "b";  // a한b: Hangul is not in code page 936
   EXPECT_EQ(Utf8ToCodepage936(korean), "a?b");
   EXPECT_EQ(Utf8ToCodepage936Exactly(korean), std::nullopt);
   EXPECT_EQ(Utf16ToCodepage936(u"x\uD55Cy"), "x?y");

@@ -1,7 +1,11 @@
 // Spreadsheet automation against an automation object of the test's own: the calls of a load in
 // order, their arguments, errors swallowed at every step, every reference released.
+#include "platform/win32/excel_automation.h"
+
+// clang-format off
 #include <windows.h>
 #include <oleauto.h>
+// clang-format on
 
 #include <gtest/gtest.h>
 
@@ -11,16 +15,15 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/excel_automation.h"
 #include "services/texts.h"
 
 namespace morvane {
 namespace {
 
 // Every member any object answers; GetIDsOfNames knows these names only.
-const std::vector<std::wstring> kMembers = {L"Workbooks", L"Add",      L"Open",  L"Close", L"Sheets",    L"Item",
-                                            L"Activate",  L"Range",    L"Value", L"Quit",  L"Visible",   L"UsedRange",
-                                            L"Rows",      L"Count"};
+const std::vector<std::wstring> kMembers = {L"Workbooks", L"Add",       L"Open",  L"Close", L"Sheets",
+                                            L"Item",      L"Activate",  L"Range", L"Value", L"Quit",
+                                            L"Visible",   L"UsedRange", L"Rows",  L"Count"};
 
 std::wstring Describe(const VARIANT& value) {
   switch (value.vt) {
@@ -76,8 +79,8 @@ class FakeObject final : public IDispatch {
     ids[0] = DISPID_UNKNOWN;
     return DISP_E_UNKNOWNNAME;
   }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD kind, DISPPARAMS* parameters, VARIANT* result,
-                                   EXCEPINFO* exception, UINT*) override;
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD kind, DISPPARAMS* parameters,
+                                   VARIANT* result, EXCEPINFO* exception, UINT*) override;
 
  private:
   HRESULT Answer(const std::wstring& member, const std::vector<std::wstring>& arguments, VARIANT* result);
@@ -89,8 +92,8 @@ class FakeObject final : public IDispatch {
 };
 
 struct FakeServer {
-  std::vector<std::wstring> calls;  // "Kind.Member(arguments)"
-  std::set<std::wstring> failing;   // "Kind.Member" that raise an exception
+  std::vector<std::wstring> calls;        // "Kind.Member(arguments)"
+  std::set<std::wstring> failing;         // "Kind.Member" that raise an exception
   std::map<std::wstring, VARIANT> cells;  // "A1" → value
   double rowCount = 3;
   int liveObjects = 0;
@@ -148,7 +151,8 @@ HRESULT FakeObject::GiveObject(const std::wstring& kind, VARIANT* result) {
   return S_OK;
 }
 
-HRESULT FakeObject::Answer(const std::wstring& member, const std::vector<std::wstring>& arguments, VARIANT* result) {
+HRESULT FakeObject::Answer(const std::wstring& member, const std::vector<std::wstring>& arguments,
+                           VARIANT* result) {
   if (member == L"Workbooks") return GiveObject(L"Workbooks", result);
   if (member == L"Add") return GiveObject(L"NewWorkbook", result);
   if (member == L"Open") return GiveObject(L"Workbook", result);
@@ -218,7 +222,8 @@ class ExcelAutomationTest : public testing::Test {
     server_.SetNumber(L"A3", 12);
   }
   std::unique_ptr<SpreadsheetOperations> Operations() {
-    return CreateDispatchSpreadsheet([this]() -> IDispatch* { return new FakeObject(server_, L"Application"); });
+    return CreateDispatchSpreadsheet(
+        [this]() -> IDispatch* { return new FakeObject(server_, L"Application"); });
   }
   FakeServer server_;
 };
@@ -236,7 +241,8 @@ TEST_F(ExcelAutomationTest, LoadCallsTheMembersInOrderWithTheirArguments) {
       L"Workbooks.Add(missing)",
       L"Application.Sheets()",
       L"Sheets.Item(1)",
-      L"Workbooks.Open(\"C:\\\u8868.xls\",missing,missing,missing,missing,missing,missing,missing,missing,missing,"
+      L"Workbooks.Open(\"C:\\\u8868.xls\",missing,missing,missing,missing,missing,missing,missing,missing,"
+      L"missing,"
       L"missing,missing,missing)",
       L"Workbook.Sheets()",
       L"OpenedSheets.Item(1)",

@@ -1,12 +1,11 @@
 // File services on Win32: code-page-936 paths, temporary file and replace, sharing, stop flag.
-#include <windows.h>
+#include "services/files.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
-
-#include "services/files.h"
 
 namespace morvane {
 namespace {
@@ -104,11 +103,8 @@ TEST_F(Win32FilesTest, FailuresGiveEmptyOrFalseAndTouchNothing) {
     Text path;
   };
   const Case unreadable[] = {
-      {"empty path", ""},
-      {"missing file", Path("missing.txt")},
-      {"empty file", Path("empty.txt")},
-      {"folder", folder_},
-      {"invalid code page 936", Path("a\x81")},
+      {"empty path", ""},  {"missing file", Path("missing.txt")},    {"empty file", Path("empty.txt")},
+      {"folder", folder_}, {"invalid code page 936", Path("a\x81")},
   };
   for (const Case& row : unreadable) {
     SCOPED_TRACE(row.what);
@@ -143,15 +139,15 @@ TEST_F(Win32FilesTest, SharingModesRefuseReadsDuringWritesAndWritesDuringReads) 
   ASSERT_TRUE(WriteWholeFile(path, {&before}));
   const std::wstring wide = folderWide_ + L"\\shared.txt";
   {
-    const HANDLE writer = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, 0, nullptr);
+    const HANDLE writer = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
     EXPECT_TRUE(ReadWholeFile(path).empty());
     CloseHandle(writer);
   }
   {
-    const HANDLE reader =
-        CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE reader = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(WriteWholeFile(path, {&after}));
     EXPECT_FALSE(CopyFileReplacing(path, path));

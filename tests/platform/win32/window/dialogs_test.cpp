@@ -1,9 +1,10 @@
 // The open-file dialog, the folder browser and the message box, driven from a timer: their fields,
 // the chosen path or a cancel, and the window's enabled state during and after.
+// clang-format off
 #include "window_fixture.h"
-
 #include <commdlg.h>
 #include <shlobj.h>
+// clang-format on
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,8 @@ constexpr int kFileNameCombo = 0x47C;  // cmb13 of the explorer-style dialog
 constexpr int kFileNameEdit = 0x480;   // edt1
 
 void Press(HWND dialog, int button) {
-  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
 }
 
 void TypeFileName(HWND dialog, const std::wstring& name) {
@@ -62,7 +64,8 @@ TEST_F(DialogsTest, OpenFileDialogGetsItsFieldsAndGivesTheTypedPath) {
       {"no extension gets the default one", folder_ + L"\\b", folder_ + (UnderWine() ? L"\\b" : L"\\b.E")},
       {"cancelled", L"", L""},
   };
-  const HANDLE file = CreateFileW((folder_ + L"\\a.xlsx").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  const HANDLE file =
+      CreateFileW((folder_ + L"\\a.xlsx").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   CloseHandle(file);
   for (const Case& row : cases) {
     SCOPED_TRACE(row.what);

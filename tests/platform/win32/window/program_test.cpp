@@ -1,10 +1,10 @@
 // morvane.exe started as a user starts it: its window, and Esc from every focusable control ending
 // the program with status 0.
-#include "window_fixture.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "window_fixture.h"
 
 namespace morvane {
 namespace {

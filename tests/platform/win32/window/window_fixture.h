@@ -1,8 +1,6 @@
 // A real Morvane window on the test thread, and helpers to drive it and its dialogs.
 #pragma once
 
-#include "platform/win32/win32_binding.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,6 +9,7 @@
 #include <string>
 
 #include "app/main_window.h"
+#include "platform/win32/win32_binding.h"
 
 namespace morvane {
 
@@ -102,7 +101,9 @@ class DialogDriver {
 };
 
 // Known differences of Wine from Windows are marked where a test meets them.
-inline bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+inline bool UnderWine() {
+  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
 
 // UTF-16 of a code-page-936 text (tests compare against what the controls hold).
 std::wstring Wide(const Text& text);

@@ -1,8 +1,8 @@
 // Entry of window_tests: OLE on the test thread, as morvane.exe has it; the fixture's helpers.
 #include <ole2.h>
 
-#include "window_fixture.h"
 #include "platform/win32/wide_text.h"
+#include "window_fixture.h"
 
 namespace morvane {
 namespace {

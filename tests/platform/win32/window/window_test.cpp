@@ -42,7 +42,8 @@ TEST_F(WindowTest, WindowHasItsFrameSizePlaceIconsAndBackground) {
   EXPECT_NE(SendMessageW(main, WM_GETICON, ICON_BIG, 0), 0);
   EXPECT_NE(SendMessageW(main, WM_GETICON, ICON_SMALL, 0), 0);
   EXPECT_EQ(GetClassLongPtrW(main, GCLP_HBRBACKGROUND), static_cast<ULONG_PTR>(COLOR_BTNFACE + 1));
-  EXPECT_EQ(reinterpret_cast<HGDIOBJ>(SendMessageW(main, WM_GETFONT, 0, 0)), GetStockObject(DEFAULT_GUI_FONT));
+  EXPECT_EQ(reinterpret_cast<HGDIOBJ>(SendMessageW(main, WM_GETFONT, 0, 0)),
+            GetStockObject(DEFAULT_GUI_FONT));
 }
 
 TEST_F(WindowTest, ControlsHaveTheirClassesStylesPlacesAndTexts) {
@@ -53,11 +54,13 @@ TEST_F(WindowTest, ControlsHaveTheirClassesStylesPlacesAndTexts) {
     DWORD extendedStyle;
   };
   const KindSettings kinds[] = {
-      {ControlKind::EditBox, L"Edit", WS_CHILD | WS_TABSTOP | WS_CLIPSIBLINGS | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+      {ControlKind::EditBox, L"Edit", WS_CHILD | WS_TABSTOP | WS_CLIPSIBLINGS | ES_AUTOHSCROLL,
+       WS_EX_CLIENTEDGE},
       {ControlKind::PushButton, L"Button",
        WS_CHILD | WS_TABSTOP | WS_CLIPSIBLINGS | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER | BS_MULTILINE, 0},
       {ControlKind::ListView, L"SysListView32",
-       WS_CHILD | WS_TABSTOP | WS_CLIPSIBLINGS | LVS_REPORT | LVS_SINGLESEL | LVS_OWNERDATA, WS_EX_CLIENTEDGE},
+       WS_CHILD | WS_TABSTOP | WS_CLIPSIBLINGS | LVS_REPORT | LVS_SINGLESEL | LVS_OWNERDATA,
+       WS_EX_CLIENTEDGE},
       {ControlKind::Label, L"MorvaneLabel", WS_CHILD | WS_CLIPSIBLINGS, 0},
   };
   int windows = 0;
@@ -78,7 +81,8 @@ TEST_F(WindowTest, ControlsHaveTheirClassesStylesPlacesAndTexts) {
     EXPECT_EQ(_wcsicmp(ClassName(control).c_str(), settings->className), 0) << ClassName(control).c_str();
     const auto style = static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE));
     // Scroll bars come and go with the content.
-    EXPECT_EQ(style & ~(WS_VISIBLE | WS_DISABLED | WS_HSCROLL | WS_VSCROLL), settings->style) << std::hex << style;
+    EXPECT_EQ(style & ~(WS_VISIBLE | WS_DISABLED | WS_HSCROLL | WS_VSCROLL), settings->style)
+        << std::hex << style;
     EXPECT_TRUE(style & WS_VISIBLE);
     EXPECT_FALSE(style & WS_DISABLED);
     const auto extended = static_cast<DWORD>(GetWindowLongW(control, GWL_EXSTYLE));
@@ -91,7 +95,8 @@ TEST_F(WindowTest, ControlsHaveTheirClassesStylesPlacesAndTexts) {
     EXPECT_EQ(place.top, definition.top);
     EXPECT_EQ(place.right - place.left, definition.width);
     EXPECT_EQ(place.bottom - place.top, definition.height);
-    EXPECT_EQ(reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)), GetStockObject(DEFAULT_GUI_FONT));
+    EXPECT_EQ(reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)),
+              GetStockObject(DEFAULT_GUI_FONT));
     if (definition.kind != ControlKind::ListView) {
       EXPECT_EQ(WindowText(control), Wide(definition.initialText));
       EXPECT_EQ(binding_->ReadControlText(definition.control), definition.initialText);
@@ -216,8 +221,8 @@ TEST_F(WindowTest, EscFromEveryFocusableControlClosesTheWindow) {
 
 TEST_F(WindowTest, FocusComesBackToTheControlThatHadIt) {
   SetFocus(Handle(Control::按钮4));
-  const HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 50, 50, nullptr,
-                                     nullptr, GetModuleHandleW(nullptr), nullptr);
+  const HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 50, 50,
+                                     nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   ASSERT_NE(other, nullptr);
   SetActiveWindow(other);
   binding_->ProcessPendingMessages();
@@ -270,8 +275,9 @@ TEST_F(WindowTest, LabelsDrawAmpersandsLiterallyAndCutLongCaptions) {
     SCOPED_TRACE(row.caption);
     window_->SetLabelCaption(Control::标签1, row.caption);
     EXPECT_EQ(WindowText(label), row.drawn);
-    const auto painted =
-        Rendering(label, [&](HDC dc, RECT&) { SendMessageW(label, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT); });
+    const auto painted = Rendering(label, [&](HDC dc, RECT&) {
+      SendMessageW(label, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    });
     EXPECT_EQ(painted, Expected(label, row.drawn, shown));
     if (std::wstring(row.drawn).find(L'&') != std::wstring::npos) {
       EXPECT_NE(painted, Expected(label, row.drawn, shown & ~DT_NOPREFIX)) << "an ampersand would underline";

@@ -19,3 +19,10 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 # Windows 7 and later: the wide-character APIs and common controls 6 the binding uses.
 add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
+
+
+# -O2 as the Linux build has it: at -O3 GCC 12 reports overlapping or over-long copies inside the
+# standard library's string and algorithm code where there are none (GCC bug 105329), and warnings
+# are errors.
+set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "Flags of Release builds")
+set(CMAKE_C_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "Flags of Release builds")

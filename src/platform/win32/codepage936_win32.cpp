@@ -5,57 +5,130 @@
 #include <climits>
 
 #include "platform/codepage936.h"
+#include "platform/win32/wide_text.h"
 
 namespace morvane {
 namespace {
 
 constexpr UINT kCodepage936 = 936;
+constexpr wchar_t kLacking = L'?';
 
-std::optional<std::wstring> Utf8ToWide(std::string_view utf8) {
-  if (utf8.empty()) return std::wstring();
-  if (utf8.size() > INT_MAX) return std::nullopt;
-  const int size = static_cast<int>(utf8.size());
-  const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
-  if (length <= 0) return std::nullopt;
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, wide.data(), length);
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// UTF-16 of the UTF-8 text, one "?" for every byte that starts no valid sequence and for every
+// character beyond the basic plane, which code page 936 has none of. `clean` turns false if any.
+std::wstring Utf8ToWideMarkingLacks(std::string_view utf8, bool& clean) {
+  std::wstring wide;
+  wide.reserve(utf8.size());
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    std::size_t length = 0;
+    char32_t point = 0;
+    char32_t smallest = 0;
+    if (lead < 0x80) {
+      length = 1;
+      point = lead;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+      point = lead & 0x1F;
+      smallest = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      point = lead & 0x0F;
+      smallest = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      point = lead & 0x07;
+      smallest = 0x10000;
+    }
+    bool valid = length != 0 && i + length <= utf8.size();
+    for (std::size_t k = 1; valid && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(utf8[i + k]);
+      valid = IsContinuation(next);
+      point = (point << 6) | (next & 0x3F);
+    }
+    valid = valid && point >= smallest && point <= 0x10FFFF && !(point >= 0xD800 && point <= 0xDFFF);
+    if (!valid) {
+      wide.push_back(kLacking);
+      clean = false;
+      ++i;
+      continue;
+    }
+    if (point > 0xFFFF) {
+      wide.push_back(kLacking);
+      clean = false;
+    } else {
+      wide.push_back(static_cast<wchar_t>(point));
+    }
+    i += length;
+  }
   return wide;
 }
 
-// Characters the code page lacks become "?"; with `exact`, they make the whole conversion fail.
-std::optional<Text> WideToCodepage936(const wchar_t* wide, std::size_t count, bool exact) {
-  if (count == 0) return Text();
-  if (count > INT_MAX / 2) return std::nullopt;
-  const int size = static_cast<int>(count);
-  const DWORD flags = exact ? WC_NO_BEST_FIT_CHARS : 0;
+// A surrogate pair is one character code page 936 lacks; a lone surrogate is no character at all.
+std::wstring Utf16MarkingLacks(std::wstring_view utf16, bool& clean) {
+  std::wstring wide;
+  wide.reserve(utf16.size());
+  for (std::size_t i = 0; i < utf16.size(); ++i) {
+    const wchar_t unit = utf16[i];
+    if (unit < 0xD800 || unit > 0xDFFF) {
+      wide.push_back(unit);
+      continue;
+    }
+    clean = false;
+    wide.push_back(kLacking);
+    if (unit <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) ++i;
+  }
+  return wide;
+}
+
+// The basic-plane text in code page 936: "?" for what it lacks, the system's default conversion.
+// With `exactly`, no best-fit look-alikes and nothing when anything is lacking.
+std::optional<Text> WideToCodepage936(std::wstring_view wide, bool exactly) {
+  if (wide.empty()) return Text();
+  if (wide.size() > INT_MAX / 2) return std::nullopt;
+  const int size = static_cast<int>(wide.size());
+  const DWORD flags = exactly ? WC_NO_BEST_FIT_CHARS : 0;
   BOOL usedDefault = FALSE;
+  BOOL* usedDefaultOut = exactly ? &usedDefault : nullptr;
   const int length =
-      WideCharToMultiByte(kCodepage936, flags, wide, size, nullptr, 0, "?", exact ? &usedDefault : nullptr);
+      WideCharToMultiByte(kCodepage936, flags, wide.data(), size, nullptr, 0, "?", usedDefaultOut);
   if (length <= 0 || usedDefault) return std::nullopt;
   Text text(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(kCodepage936, flags, wide, size, text.data(), length, "?",
-                      exact ? &usedDefault : nullptr);
+  WideCharToMultiByte(kCodepage936, flags, wide.data(), size, text.data(), length, "?", usedDefaultOut);
   if (usedDefault) return std::nullopt;
   return text;
 }
 
 }  // namespace
 
+Text TextFromWide(std::wstring_view wide) {
+  bool clean = true;
+  return WideToCodepage936(Utf16MarkingLacks(wide, clean), false).value_or(Text());
+}
+
+std::optional<Text> TextFromWideExactly(std::wstring_view wide) {
+  bool clean = true;
+  const std::wstring marked = Utf16MarkingLacks(wide, clean);
+  if (!clean) return std::nullopt;
+  return WideToCodepage936(marked, true);
+}
+
 Text Utf8ToCodepage936(std::string_view utf8) {
-  const auto wide = Utf8ToWide(utf8);
-  if (!wide) return Text("?");
-  return WideToCodepage936(wide->data(), wide->size(), false).value_or(Text("?"));
+  bool clean = true;
+  return WideToCodepage936(Utf8ToWideMarkingLacks(utf8, clean), false).value_or(Text());
 }
 
 Text Utf16ToCodepage936(std::u16string_view utf16) {
-  return WideToCodepage936(reinterpret_cast<const wchar_t*>(utf16.data()), utf16.size(), false)
-      .value_or(Text("?"));
+  return TextFromWide(std::wstring_view(reinterpret_cast<const wchar_t*>(utf16.data()), utf16.size()));
 }
 
 std::optional<Text> Utf8ToCodepage936Exactly(std::string_view utf8) {
-  const auto wide = Utf8ToWide(utf8);
-  if (!wide) return std::nullopt;
-  return WideToCodepage936(wide->data(), wide->size(), true);
+  bool clean = true;
+  const std::wstring wide = Utf8ToWideMarkingLacks(utf8, clean);
+  if (!clean) return std::nullopt;
+  return WideToCodepage936(wide, true);
 }
 
 std::optional<std::u16string> Codepage936ToUtf16(std::string_view text) {

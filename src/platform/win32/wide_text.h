@@ -23,22 +23,9 @@ inline std::wstring WideFromText(std::string_view text) {
   return wide;
 }
 
-// Characters the code page lacks become "?" (the ANSI calls' default); with `exactly`, nothing.
-inline std::optional<Text> TextFromWide(std::wstring_view wide, bool exactly) {
-  if (wide.empty()) return Text();
-  if (wide.size() > INT_MAX / 2) return std::nullopt;
-  const int size = static_cast<int>(wide.size());
-  const DWORD flags = exactly ? WC_NO_BEST_FIT_CHARS : 0;
-  BOOL usedDefault = FALSE;
-  BOOL* usedDefaultOut = exactly ? &usedDefault : nullptr;
-  const int length = WideCharToMultiByte(936, flags, wide.data(), size, nullptr, 0, "?", usedDefaultOut);
-  if (length <= 0 || usedDefault) return std::nullopt;
-  Text text(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(936, flags, wide.data(), size, text.data(), length, "?", usedDefaultOut);
-  if (usedDefault) return std::nullopt;
-  return text;
-}
-
-inline Text TextFromWide(std::wstring_view wide) { return TextFromWide(wide, false).value_or(Text()); }
+// One "?" for each character the code page lacks (a surrogate pair is one), as the ANSI calls give.
+Text TextFromWide(std::wstring_view wide);
+// Nothing when some character is lacking: a path with "?" in it would name another file.
+std::optional<Text> TextFromWideExactly(std::wstring_view wide);
 
 }  // namespace morvane

@@ -546,7 +546,7 @@ Text Win32Binding::BrowseForFolder(const Text& prompt) {
   buffer[0] = L'\0';
   Text result;
   // The path must survive in code page 936 exactly; a lossy one would name another folder.
-  if (SHGetPathFromIDListW(item, buffer)) result = TextFromWide(buffer, true).value_or(Text());
+  if (SHGetPathFromIDListW(item, buffer)) result = TextFromWideExactly(buffer).value_or(Text());
   IMalloc* allocator = nullptr;
   if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator) {
     allocator->Free(item);
@@ -587,7 +587,7 @@ bool Win32Binding::ShowOpenFileDialog(OpenFileDialogRequest& request) {
       dialog.hwndOwner, filter,           dialog.nFilterIndex,          dialog.nMaxFile, dialog.nMaxFileTitle,
       initialDirectory, defaultExtension, dialog.lpstrTitle != nullptr, dialog.Flags};
   if (!GetOpenFileNameW(&dialog)) return false;
-  const auto chosen = TextFromWide(file, true);
+  const auto chosen = TextFromWideExactly(file);
   if (!chosen) return false;
   request.fileName = *chosen;
   return true;

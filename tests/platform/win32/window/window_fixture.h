@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/main_window.h"
 #include "platform/win32/win32_binding.h"
@@ -85,19 +86,21 @@ class ShiftHeld {
   }
 };
 
-// Runs `act` on the first dialog box (class "#32770") that the calling thread shows, from a timer
-// that the dialog's own modal loop serves. Stops once it has acted.
+// Runs `act` on the first dialog box (class "#32770") that the calling thread shows, or each act
+// on the next box in turn, from a timer that the boxes' own modal loops serve.
 class DialogDriver {
  public:
   explicit DialogDriver(std::function<void(HWND)> act);
+  explicit DialogDriver(std::vector<std::function<void(HWND)>> acts);
   ~DialogDriver();
-  bool Acted() const { return acted_; }
+  bool Acted() const { return next_ == acts_.size(); }
 
  private:
   static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
-  std::function<void(HWND)> act_;
+  std::vector<std::function<void(HWND)>> acts_;
+  std::size_t next_ = 0;
+  HWND last_ = nullptr;
   UINT_PTR timer_ = 0;
-  bool acted_ = false;
 };
 
 // Known differences of Wine from Windows are marked where a test meets them.

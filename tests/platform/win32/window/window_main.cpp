@@ -10,12 +10,14 @@ namespace {
 thread_local DialogDriver* currentDriver = nullptr;
 
 struct FindDialog {
+  HWND acted;  // the box acted on last, which may not have gone yet
   HWND found = nullptr;
 };
 
 BOOL CALLBACK LookForDialog(HWND window, LPARAM data) {
-  if (ClassName(window) == L"#32770" && IsWindowVisible(window)) {
-    reinterpret_cast<FindDialog*>(data)->found = window;
+  auto* search = reinterpret_cast<FindDialog*>(data);
+  if (window != search->acted && ClassName(window) == L"#32770" && IsWindowVisible(window)) {
+    search->found = window;
     return FALSE;
   }
   return TRUE;
@@ -23,7 +25,10 @@ BOOL CALLBACK LookForDialog(HWND window, LPARAM data) {
 
 }  // namespace
 
-DialogDriver::DialogDriver(std::function<void(HWND)> act) : act_(std::move(act)) {
+DialogDriver::DialogDriver(std::function<void(HWND)> act)
+    : DialogDriver(std::vector<std::function<void(HWND)>>{std::move(act)}) {}
+
+DialogDriver::DialogDriver(std::vector<std::function<void(HWND)>> acts) : acts_(std::move(acts)) {
   currentDriver = this;
   timer_ = SetTimer(nullptr, 0, 100, &DialogDriver::Tick);
 }
@@ -35,14 +40,17 @@ DialogDriver::~DialogDriver() {
 
 void CALLBACK DialogDriver::Tick(HWND, UINT, UINT_PTR, DWORD) {
   DialogDriver* driver = currentDriver;
-  if (!driver || driver->acted_) return;
-  FindDialog search;
+  if (!driver || driver->Acted()) return;
+  FindDialog search{driver->last_};
   EnumThreadWindows(GetCurrentThreadId(), &LookForDialog, reinterpret_cast<LPARAM>(&search));
   if (!search.found) return;
-  driver->acted_ = true;
-  KillTimer(nullptr, driver->timer_);
-  driver->timer_ = 0;
-  driver->act_(search.found);
+  driver->last_ = search.found;
+  const std::size_t act = driver->next_++;
+  if (driver->Acted()) {
+    KillTimer(nullptr, driver->timer_);
+    driver->timer_ = 0;
+  }
+  driver->acts_[act](search.found);
 }
 
 std::wstring Wide(const Text& text) { return WideFromText(text); }

@@ -3,7 +3,10 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
+#include "app/program_globals.h"
+#include "load/load.h"
 #include "platform/headless/headless_binding.h"
 #include "window_fixture.h"
 
@@ -47,6 +50,56 @@ TEST_F(WindowTest, MillionNamesAppendQuicklyAndScroll) {
   // busy machine's scheduling out of it.
   EXPECT_LT(windowSeconds, 3 * headlessSeconds + 0.2);
   EXPECT_LT(scrollSeconds, 1.0);
+}
+
+// The load of a big workbook (MORVANE_BIG_WORKBOOK, e.g. from bench/make_big_xlsx.py) into the real
+// window against the same load on the headless binding. Figures, not a check of the reader:
+// run with --gtest_also_run_disabled_tests.
+class NoDialogBinding : public Win32Binding {
+ public:
+  using Win32Binding::Win32Binding;
+  bool ShowOpenFileDialog(OpenFileDialogRequest&) override { return false; }  // 编辑框1 is read
+};
+
+TEST(WindowSpeedTest, DISABLED_BigWorkbookLoadsIntoTheWindowWithinThreeTimesTheHeadlessLoad) {
+  const char* path = std::getenv("MORVANE_BIG_WORKBOOK");
+  ASSERT_NE(path, nullptr) << "MORVANE_BIG_WORKBOOK names the workbook";
+  double headlessSeconds = 0;
+  {
+    HeadlessBinding binding;
+    MainWindow window(binding);
+    binding.Attach(window);
+    binding.QueueOpenFileAnswer(Text(path));
+    const auto start = std::chrono::steady_clock::now();
+    LoadNamesFromWorkbook(window);
+    headlessSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(window.Names().Count(), RowCount.load());
+  }
+  NoDialogBinding binding(GetModuleHandleW(nullptr));
+  MainWindow window(binding);
+  ASSERT_TRUE(binding.CreateWindow(window));
+  window.SetEditText(Control::编辑框1, path);
+  const auto start = std::chrono::steady_clock::now();
+  LoadNamesFromWorkbook(window);
+  binding.ProcessPendingMessages();
+  UpdateWindow(binding.WindowHandle());
+  const double windowSeconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const HWND list = binding.ControlHandle(Control::超级列表框1);
+  EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), RowCount.load());
+  const auto scrollStart = std::chrono::steady_clock::now();
+  SendMessageW(list, LVM_ENSUREVISIBLE, RowCount.load() - 1, FALSE);
+  UpdateWindow(list);
+  const double scrollSeconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - scrollStart).count();
+  std::printf("load of %d rows: headless %.3f s, window %.3f s (%.2fx); scroll to the end %.3f s\n",
+              RowCount.load(), headlessSeconds, windowSeconds, windowSeconds / headlessSeconds,
+              scrollSeconds);
+  EXPECT_LT(windowSeconds, 3 * headlessSeconds);
+  DestroyWindow(binding.WindowHandle());
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+  }
 }
 
 }  // namespace

@@ -37,7 +37,9 @@ class SpreadsheetOperations {
   virtual void SetRangeStart(const Text& cell) = 0;
   // Only with a current sheet: the current range becomes start to end cell.
   virtual void SetRangeEnd(const Text& cell) = 0;
-  // Property reads by name ("UsedRange", "Rows", "Count", "Value").
+  // Property reads by name ("UsedRange", "Rows", "Count", "Value"). The load reads rows from A1,
+  // so the used range's "Rows" "Count" it relies on is the number of the range's last row (a range
+  // starting at row 3 and ending at row 10 counts 10); an empty sheet counts 0.
   virtual ObjectReference ReadObject(const ObjectReference& object, std::string_view name) = 0;
   virtual double ReadNumber(const ObjectReference& object, std::string_view name) = 0;
   virtual Text ReadText(const ObjectReference& object, std::string_view name) = 0;

@@ -7,7 +7,7 @@
 namespace morvane {
 namespace {
 
-constexpr std::size_t kChunk = 256 * 1024;
+constexpr std::size_t kChunk = 64 * 1024;
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -164,23 +164,22 @@ bool XmlScanner::DecodeInto(std::string& out, const char* begin, const char* end
   return true;
 }
 
-XmlScanner::Event XmlScanner::ReadText() {
-  text_.clear();
+XmlScanner::Event XmlScanner::ReadText(std::string& out) {
   std::size_t shift;
   for (;;) {
     const char* begin = buffer_.data() + position_;
     const char* end = buffer_.data() + end_;
     const char* less = static_cast<const char*>(std::memchr(begin, '<', end - begin));
     std::size_t used;
-    if (!DecodeInto(text_, begin, less ? less : end, less != nullptr || sourceEnded_, used))
+    if (!DecodeInto(out, begin, less ? less : end, less != nullptr || sourceEnded_, used))
       return Event::Error;
     position_ += used;
-    if (text_.size() > limits_.maximumTextSize) return Fail("a text longer than the limit");
+    if (out.size() > limits_.maximumTextSize) return Fail("a text longer than the limit");
     if (less) return Event::Text;
     if (!Fill(position_, shift)) {
       if (failed_) return Event::Error;
       // The source ended inside the text: decode what is left.
-      if (!DecodeInto(text_, buffer_.data() + position_, buffer_.data() + end_, true, used))
+      if (!DecodeInto(out, buffer_.data() + position_, buffer_.data() + end_, true, used))
         return Event::Error;
       position_ = end_;
       return Event::Text;
@@ -232,83 +231,193 @@ XmlScanner::Event XmlScanner::ReadTag() {
     return Fail("a document type or declaration, which parts never hold");
   }
 
-  // Find the closing '>' outside quoted attribute values.
-  std::size_t i = position_ + 1;
-  char quote = 0;
+  // One pass over the tag; when the buffer ends inside it, more is read and the tag parsed again.
   std::size_t shift;
   for (;;) {
-    if (i == end_) {
-      if (i - position_ > limits_.maximumTagSize) return Fail("a tag longer than the limit");
+    const char* const begin = buffer_.data() + position_;
+    const char* const end = buffer_.data() + end_;
+    const char* p = begin + 1;
+    bool needMore = false;
+    if (second == '/') {
+      const char* greater = static_cast<const char*>(std::memchr(p, '>', end - p));
+      if (greater) {
+        ++p;
+        const char* nameEnd = p;
+        while (nameEnd < greater && !IsSpace(*nameEnd)) ++nameEnd;
+        if (depth_ == 0) return Fail("an end tag without a start");
+        --depth_;
+        name_ = LocalName(std::string_view(p, nameEnd - p));
+        position_ = static_cast<std::size_t>(greater + 1 - buffer_.data());
+        return Event::EndElement;
+      }
+      needMore = true;
+    } else {
+      attributes_.clear();
+      while (p < end && !IsSpace(*p) && *p != '/' && *p != '>') ++p;
+      const std::string_view name(begin + 1, p - begin - 1);
+      bool selfClosing = false;
+      bool complete = false;
+      for (;;) {
+        while (p < end && IsSpace(*p)) ++p;
+        if (p == end) break;
+        if (*p == '>') {
+          ++p;
+          complete = true;
+          break;
+        }
+        if (*p == '/') {
+          if (p + 1 == end) {
+            p = end;
+            break;
+          }
+          if (p[1] != '>') return Fail("a stray / in a tag");
+          selfClosing = true;
+          complete = true;
+          p += 2;
+          break;
+        }
+        const char* attributeName = p;
+        while (p < end && *p != '=' && *p != '>' && *p != '/' && !IsSpace(*p)) ++p;
+        const char* attributeNameEnd = p;
+        while (p < end && IsSpace(*p)) ++p;
+        if (p == end) break;
+        if (*p != '=') return Fail("an attribute without a value");
+        ++p;
+        while (p < end && IsSpace(*p)) ++p;
+        if (p == end) break;
+        if (*p != '"' && *p != '\'') return Fail("an unquoted attribute value");
+        const char quote = *p++;
+        // Values are short: a plain loop beats a call to memchr.
+        const char* close = p;
+        while (close < end && *close != quote) ++close;
+        if (close == end) {
+          p = end;
+          break;
+        }
+        std::string_view attribute(attributeName, attributeNameEnd - attributeName);
+        // Namespace declarations are never asked for; leaving them out keeps "xmlns:r" from
+        // answering for "r".
+        if (attribute != "xmlns" && !attribute.starts_with("xmlns:")) {
+          if (attributes_.size() >= limits_.maximumAttributes) return Fail("too many attributes");
+          attribute = LocalName(attribute);
+          attributes_.push_back({attribute.data(), attribute.size(), p, static_cast<std::size_t>(close - p)});
+        }
+        p = close + 1;
+      }
+      if (complete) {
+        if (name.empty()) return Fail("a tag without a name");
+        name_ = LocalName(name);
+        if (++depth_ > limits_.maximumDepth) return Fail("elements nested too deeply");
+        pendingEnd_ = selfClosing;
+        position_ = static_cast<std::size_t>(p - buffer_.data());
+        return Event::StartElement;
+      }
+      needMore = true;
+    }
+    if (needMore) {
+      if (end_ - position_ > limits_.maximumTagSize) return Fail("a tag longer than the limit");
       if (!Fill(position_, shift)) return failed_ ? Event::Error : Fail("the part ends inside a tag");
-      i -= shift;
+    }
+  }
+}
+
+std::string_view XmlScanner::Peek(std::size_t count) {
+  if (failed_ || pendingEnd_) return {};
+  EnsureAvailable(count);
+  if (failed_) return {};
+  return std::string_view(buffer_.data() + position_, end_ - position_);
+}
+
+bool XmlScanner::ReadContent(std::string& out) {
+  if (failed_) return false;
+  if (pendingEnd_) {
+    pendingEnd_ = false;
+    --depth_;
+    return true;
+  }
+  if (position_ == end_) {
+    std::size_t shift;
+    if (!Fill(position_, shift)) return false;
+  }
+  if (buffer_[position_] != '<' && ReadText(out) != Event::Text) return false;
+  if (!EnsureAvailable(2) || buffer_[position_ + 1] != '/') return false;
+  return ReadTag() == Event::EndElement;
+}
+
+bool XmlScanner::SkipRest() {
+  if (failed_) return false;
+  if (pendingEnd_) {
+    pendingEnd_ = false;
+    --depth_;
+    return true;
+  }
+  if (depth_ == 0) return true;
+  const std::size_t target = depth_ - 1;
+  const bool wanted = wantText_;
+  wantText_ = false;
+  std::size_t shift;
+  while (depth_ > target) {
+    const void* less = std::memchr(buffer_.data() + position_, '<', end_ - position_);
+    if (!less) {
+      position_ = end_;
+      if (!Fill(position_, shift)) break;
       continue;
     }
-    const char c = buffer_[i];
-    if (quote) {
-      if (c == quote) quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (c == '>') {
-      break;
+    position_ = static_cast<std::size_t>(static_cast<const char*>(less) - buffer_.data());
+    if (!EnsureAvailable(2)) break;
+    const char second = buffer_[position_ + 1];
+    if (second == '!' || second == '?') {
+      if (ReadTag() == Event::Error) break;
+      continue;
     }
-    ++i;
+    // Only the depth matters here: find the tag's end outside quotes.
+    std::size_t i = position_ + 1;
+    char quote = 0;
+    bool complete = false;
+    while (!complete) {
+      if (i == end_) {
+        if (i - position_ > limits_.maximumTagSize) {
+          Fail("a tag longer than the limit");
+          break;
+        }
+        if (!Fill(position_, shift)) break;
+        i -= shift;
+        continue;
+      }
+      const char c = buffer_[i++];
+      if (quote) {
+        if (c == quote) quote = 0;
+      } else if (c == '"' || c == '\'') {
+        quote = c;
+      } else if (c == '>') {
+        complete = true;
+      }
+    }
+    if (!complete) break;
+    if (second == '/') {
+      --depth_;
+    } else if (buffer_[i - 2] != '/') {
+      if (++depth_ > limits_.maximumDepth) {
+        Fail("elements nested too deeply");
+        break;
+      }
+    }
+    position_ = i;
   }
-  const char* p = buffer_.data() + position_ + 1;
-  const char* tagEnd = buffer_.data() + i;
-  position_ = i + 1;
-
-  if (second == '/') {
-    ++p;
-    const char* nameEnd = p;
-    while (nameEnd < tagEnd && !IsSpace(*nameEnd)) ++nameEnd;
-    if (depth_ == 0) return Fail("an end tag without a start");
-    --depth_;
-    name_ = LocalName(std::string_view(p, nameEnd - p));
-    return Event::EndElement;
+  wantText_ = wanted;
+  if (depth_ > target) {
+    Fail("the part ends inside an element");
+    return false;
   }
-
-  const bool selfClosing = tagEnd > p && tagEnd[-1] == '/';
-  if (selfClosing) --tagEnd;
-  const char* nameEnd = p;
-  while (nameEnd < tagEnd && !IsSpace(*nameEnd)) ++nameEnd;
-  if (nameEnd == p) return Fail("a tag without a name");
-  name_ = LocalName(std::string_view(p, nameEnd - p));
-  attributes_.clear();
-  p = nameEnd;
-  for (;;) {
-    while (p < tagEnd && IsSpace(*p)) ++p;
-    if (p == tagEnd) break;
-    const char* attributeName = p;
-    while (p < tagEnd && *p != '=' && !IsSpace(*p)) ++p;
-    const char* attributeNameEnd = p;
-    while (p < tagEnd && IsSpace(*p)) ++p;
-    if (p == tagEnd || *p != '=') return Fail("an attribute without a value");
-    ++p;
-    while (p < tagEnd && IsSpace(*p)) ++p;
-    if (p == tagEnd || (*p != '"' && *p != '\'')) return Fail("an unquoted attribute value");
-    const char q = *p++;
-    const char* value = p;
-    while (p < tagEnd && *p != q) ++p;
-    if (p == tagEnd) return Fail("an unterminated attribute value");
-    if (attributes_.size() >= limits_.maximumAttributes) return Fail("too many attributes");
-    attributes_.push_back({attributeName, static_cast<std::size_t>(attributeNameEnd - attributeName), value,
-                           static_cast<std::size_t>(p - value)});
-    ++p;
-  }
-  if (++depth_ > limits_.maximumDepth) return Fail("elements nested too deeply");
-  if (selfClosing) {
-    selfClosingName_.assign(name_);
-    pendingEnd_ = true;
-  }
-  return Event::StartElement;
+  return !failed_;
 }
 
 XmlScanner::Event XmlScanner::Next() {
   if (failed_) return Event::Error;
   if (pendingEnd_) {
+    // name_ still points into the buffer, which only the next read changes.
     pendingEnd_ = false;
     attributes_.clear();
-    name_ = selfClosingName_;
     --depth_;
     return Event::EndElement;
   }
@@ -320,7 +429,10 @@ XmlScanner::Event XmlScanner::Next() {
       return Event::End;
     }
     if (buffer_[position_] != '<') {
-      if (wantText_) return ReadText();
+      if (wantText_) {
+        text_.clear();
+        return ReadText(text_);
+      }
       const void* less = std::memchr(buffer_.data() + position_, '<', end_ - position_);
       position_ = less ? static_cast<std::size_t>(static_cast<const char*>(less) - buffer_.data()) : end_;
       continue;
@@ -332,9 +444,7 @@ XmlScanner::Event XmlScanner::Next() {
 
 std::optional<std::string_view> XmlScanner::Attribute(std::string_view localName) {
   for (const auto& attribute : attributes_) {
-    const std::string_view name(attribute.name, attribute.nameSize);
-    if (name == "xmlns" || name.starts_with("xmlns:")) continue;
-    if (LocalName(name) != localName) continue;
+    if (std::string_view(attribute.name, attribute.nameSize) != localName) continue;
     const std::string_view raw(attribute.value, attribute.valueSize);
     if (raw.find_first_of("&\r") == std::string_view::npos) return raw;
     attributeValue_.clear();

@@ -36,6 +36,18 @@ class XmlScanner {
   const std::string& Text() const { return text_; }
   // Depth of the current element: 1 for the root while it is open.
   std::size_t Depth() const { return depth_; }
+  // Skips what is left of the element most recently started, through its end tag, without
+  // reporting it: the fast way past content that is not read. False when the input is refused.
+  bool SkipRest();
+  // Right after a StartElement: appends the element's text to out and, when the element holds
+  // nothing but text, consumes its end tag and returns true. False leaves the scanner before the
+  // first child (or on an error), to go on with Next.
+  bool ReadContent(std::string& out);
+  // Raw access for hand-written fast paths over regular content: the bytes from the current
+  // position (at least count of them unless the part ends; empty while an element is pending its
+  // end). Consume moves past bytes the caller took as balanced elements.
+  std::string_view Peek(std::size_t count);
+  void Consume(std::size_t count) { position_ += count; }
   // When false, text between tags is skipped without Text events (faster for elements not read).
   void WantText(bool want) { wantText_ = want; }
   // Why the scanner stopped with Error; the stream's own error is reported by the stream.
@@ -55,7 +67,7 @@ class XmlScanner {
   bool Fill(std::size_t keepFrom, std::size_t& shift);
   bool EnsureAvailable(std::size_t count);
   bool SkipPast(std::string_view terminator);
-  Event ReadText();
+  Event ReadText(std::string& out);
   Event ReadCdata();
   Event ReadTag();
   // Appends decoded characters; returns how many raw bytes were used (a partial reference at the
@@ -74,7 +86,6 @@ class XmlScanner {
   bool failed_ = false;
   std::size_t depth_ = 0;
   std::string_view name_;
-  std::string selfClosingName_;
   std::vector<AttributeSpan> attributes_;
   std::string text_;
   std::string attributeValue_;

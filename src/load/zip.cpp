@@ -253,4 +253,71 @@ int64_t ZipEntryReader::Read(unsigned char* out, std::size_t capacity) {
   return static_cast<int64_t>(got);
 }
 
+namespace {
+constexpr std::size_t kReadAheadBlock = 256 * 1024;
+constexpr int kReadAheadBlocks = 4;
+}  // namespace
+
+ReadAheadStream::ReadAheadStream(ByteStream& source) : source_(source) {
+  for (int i = 0; i < kReadAheadBlocks; ++i)
+    free_.push_back({std::make_unique<unsigned char[]>(kReadAheadBlock), 0});
+  worker_ = std::thread([this] { Work(); });
+}
+
+ReadAheadStream::~ReadAheadStream() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  worker_.join();
+}
+
+void ReadAheadStream::Work() {
+  for (;;) {
+    Block block;
+    {
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [&] { return stop_ || !free_.empty(); });
+      if (stop_) return;
+      block = std::move(free_.back());
+      free_.pop_back();
+    }
+    const int64_t got = source_.Read(block.bytes.get(), kReadAheadBlock);
+    {
+      std::lock_guard lock(mutex_);
+      if (got < 0) {
+        failed_ = true;
+      } else if (got == 0) {
+        ended_ = true;
+      } else {
+        block.size = static_cast<std::size_t>(got);
+        filled_.push_back(std::move(block));
+      }
+    }
+    changed_.notify_all();
+    if (got <= 0) return;
+  }
+}
+
+int64_t ReadAheadStream::Read(unsigned char* out, std::size_t capacity) {
+  if (currentAt_ == current_.size) {
+    std::unique_lock lock(mutex_);
+    if (current_.bytes) {
+      current_.size = 0;
+      free_.push_back(std::move(current_));
+      changed_.notify_all();
+    }
+    changed_.wait(lock, [&] { return !filled_.empty() || ended_ || failed_; });
+    if (filled_.empty()) return failed_ ? -1 : 0;
+    current_ = std::move(filled_.front());
+    filled_.pop_front();
+    currentAt_ = 0;
+  }
+  const std::size_t count = std::min(capacity, current_.size - currentAt_);
+  std::memcpy(out, current_.bytes.get() + currentAt_, count);
+  currentAt_ += count;
+  return static_cast<int64_t>(count);
+}
+
 }  // namespace morvane

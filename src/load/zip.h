@@ -1,10 +1,14 @@
 // ZIP archives over a ReadOnlyFile: the central directory, ZIP64, and entries streamed through inflate.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "services/files.h"
@@ -47,6 +51,34 @@ struct ZipLimits {
 };
 
 class ZipEntryReader;
+
+// Reads a stream ahead on a worker thread, so that inflating a part and scanning it overlap.
+// The source must outlive this stream; its own error state may be read once Read returned -1.
+class ReadAheadStream : public ByteStream {
+ public:
+  explicit ReadAheadStream(ByteStream& source);
+  ~ReadAheadStream() override;
+  int64_t Read(unsigned char* out, std::size_t capacity) override;
+
+ private:
+  struct Block {
+    std::unique_ptr<unsigned char[]> bytes;
+    std::size_t size = 0;
+  };
+  void Work();
+
+  ByteStream& source_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Block> filled_;
+  std::vector<Block> free_;
+  Block current_;
+  std::size_t currentAt_ = 0;
+  bool ended_ = false;
+  bool failed_ = false;
+  bool stop_ = false;
+  std::thread worker_;
+};
 
 class ZipArchive {
  public:

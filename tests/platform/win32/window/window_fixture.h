@@ -112,5 +112,11 @@ inline bool UnderWine() {
 std::wstring Wide(const Text& text);
 std::wstring WindowText(HWND window);
 std::wstring ClassName(HWND window);
+// The message of a message box: its static text.
+std::wstring BoxText(HWND box);
+// A committed fixture's path, with the separators the dialogs give back.
+std::wstring FixturePath(const char* relative);
+// Presses a dialog's button as a click on it would.
+void PressButton(HWND dialog, int button);
 
 }  // namespace morvane

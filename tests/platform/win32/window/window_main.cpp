@@ -68,6 +68,31 @@ std::wstring ClassName(HWND window) {
   return name;
 }
 
+std::wstring BoxText(HWND box) {
+  std::wstring text;
+  EnumChildWindows(
+      box,
+      [](HWND child, LPARAM found) {
+        if (_wcsicmp(ClassName(child).c_str(), L"Static") == 0 && GetWindowTextLengthW(child) > 0)
+          *reinterpret_cast<std::wstring*>(found) = WindowText(child);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&text));
+  return text;
+}
+
+std::wstring FixturePath(const char* relative) {
+  std::wstring path = Wide(Text(MORVANE_FIXTURES_DIR) + "/" + relative);
+  for (wchar_t& character : path)
+    if (character == L'/') character = L'\\';
+  return path;
+}
+
+void PressButton(HWND dialog, int button) {
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+}
+
 }  // namespace morvane
 
 int wmain(int argc, wchar_t** argv) {

@@ -342,6 +342,8 @@ LRESULT Win32Binding::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         AnswerItemText(*reinterpret_cast<NMLVDISPINFOW*>(lParam));
         return 0;
       }
+      // Typing in the list finds nothing: the program handles no event of the list.
+      if (header->hwndFrom == ControlHandle(Control::超级列表框1) && header->code == LVN_ODFINDITEMW) return -1;
       break;
     }
     case WM_ACTIVATE:

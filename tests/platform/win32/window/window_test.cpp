@@ -160,6 +160,11 @@ TEST_F(WindowTest, ListViewGivesLongTextsBackWhole) {
   EXPECT_EQ(binding_->ListViewItemText(-1), "");
   EXPECT_EQ(binding_->ListViewItemText(static_cast<int32_t>(texts.size())), "");
   UpdateWindow(list);  // painting asks for the shown texts; it must not disturb them
+  // Typing in the list selects nothing: no item is looked up by its text.
+  SetFocus(list);
+  PostMessageW(list, WM_CHAR, L'n', 1);
+  binding_->ProcessPendingMessages();
+  EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), -1);
 
   // 按钮3 empties the list; the column stays.
   SendMessageW(Handle(Control::按钮3), BM_CLICK, 0, 0);

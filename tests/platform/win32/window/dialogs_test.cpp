@@ -70,8 +70,10 @@ TEST_F(DialogsTest, OpenFileDialogGetsItsFieldsAndGivesTheTypedPath) {
   for (const Case& row : cases) {
     SCOPED_TRACE(row.what);
     bool ownerEnabledDuring = true;
+    std::wstring offered;
     DialogDriver driver([&](HWND dialog) {
       ownerEnabledDuring = IsWindowEnabled(Main()) != 0;
+      offered = WindowText(GetDlgItem(dialog, kFileNameCombo));
       if (row.typed.empty()) {
         Press(dialog, IDCANCEL);
       } else {
@@ -84,6 +86,7 @@ TEST_F(DialogsTest, OpenFileDialogGetsItsFieldsAndGivesTheTypedPath) {
     const bool confirmed = binding_->ShowOpenFileDialog(request);
     EXPECT_TRUE(driver.Acted());
     EXPECT_FALSE(ownerEnabledDuring) << "modal to the window";
+    EXPECT_EQ(offered, L"earlier.xls") << "the last confirmed path is offered again";
     EXPECT_TRUE(IsWindowEnabled(Main())) << "enabled again afterwards";
     EXPECT_EQ(confirmed, !row.chosen.empty());
     EXPECT_EQ(Wide(request.fileName), row.chosen.empty() ? L"earlier.xls" : row.chosen);

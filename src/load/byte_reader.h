@@ -34,7 +34,8 @@ class ByteReader {
 
   std::size_t Position() const { return position_; }
   std::size_t Size() const { return bytes_.size(); }
-  std::size_t Remaining() const { return bytes_.size() - position_; }
+  // 0 once failed, so that loops over what is left end.
+  std::size_t Remaining() const { return failed_ ? 0 : bytes_.size() - position_; }
   bool Failed() const { return failed_; }
   bool Ok() const { return !failed_; }
   std::span<const unsigned char> Whole() const { return bytes_; }

@@ -360,6 +360,7 @@ bool OoxmlReader::ScanPart(const std::string& name, Handler&& handle, Before&& b
     if (failure_.error != WorkbookError::None) return false;
     const auto event = scanner.Next();
     if (event == XmlScanner::Event::Error) {
+      readAhead.reset();  // the worker may still be inflating: stop it before asking the stream
       if (stream->Error() != ZipError::None) return Fail(FromZipError(stream->Error()), stream->Detail());
       return Fail(WorkbookError::Damaged, name + ": " + scanner.ErrorDetail());
     }
@@ -455,7 +456,7 @@ bool OoxmlReader::ReadSharedStrings(const std::string& part) {
   auto fastItems = [&](XmlScanner& xml) {
     if (!inTable || inItem) return;
     for (;;) {
-      const std::string_view window = xml.Peek(16384);
+      const std::string_view window = xml.Peek(4096);
       std::size_t at = 0;
       while (at < window.size() && IsXmlSpace(window[at])) ++at;
       if (!HasAt(window, at, "<si>")) return;
@@ -641,7 +642,7 @@ bool OoxmlReader::ReadSheet(const std::string& part, FirstSheetColumn& column) {
     constexpr auto npos = std::string_view::npos;
     if (!inSheetData || inRow) return;
     for (;;) {
-      const std::string_view window = xml.Peek(16384);
+      const std::string_view window = xml.Peek(4096);
       std::size_t at = 0;
       while (at < window.size() && IsXmlSpace(window[at])) ++at;
       if (window.size() - at < 6 || !HasAt(window, at, "<row")) return;
@@ -659,75 +660,83 @@ bool OoxmlReader::ReadSheet(const std::string& part, FirstSheetColumn& column) {
         xml.Consume(p);
         continue;
       }
-      // The row's end, in one pass that also turns away comments, CDATA and instructions.
-      std::size_t close = p;
+      while (p < window.size() && IsXmlSpace(window[p])) ++p;
+      // From here on, indexes are into the window; after the first cell (and column A's value),
+      // one pass finds the row's end and turns away comments, CDATA and instructions.
+      std::size_t scanFrom = p;
+      bool hasCell = false;
+      uint32_t columnNumber = 1;
+      uint32_t cellRowNumber = rowNumber;
+      std::string_view cellType = "n";
+      uint32_t cellStyle = 0;
+      std::string_view content;
+      if (HasAt(window, p, "<c") && p + 2 < window.size() &&
+          (IsXmlSpace(window[p + 2]) || window[p + 2] == '>' || window[p + 2] == '/')) {
+        hasCell = true;
+        bool cellClosed;
+        std::size_t q =
+            ParsePlainTag(window, p + 2, cellClosed, [&](std::string_view name, std::string_view text) {
+              if (name == "r")
+                ParseCellReference(text, columnNumber, cellRowNumber);
+              else if (name == "t")
+                cellType = text;
+              else if (name == "s" && !ParseUnsigned(text, cellStyle))
+                plain = false;
+            });
+        if (q == npos || !plain) return;
+        if (cellRowNumber == 0 || cellRowNumber > kMaximumRows || columnNumber > kMaximumColumns) return;
+        scanFrom = q;
+        if (columnNumber == 1 && !cellClosed) {
+          if (HasAt(window, q, "<f")) {
+            bool formulaClosed;
+            std::size_t f =
+                ParsePlainTag(window, q + 2, formulaClosed, [](std::string_view, std::string_view) {});
+            if (f == npos) return;
+            if (!formulaClosed) {
+              f = window.find("</f>", f);
+              if (f == npos) return;
+              f += 4;
+            }
+            q = f;
+          }
+          if (HasAt(window, q, "<v>")) {
+            std::size_t end = q + 3;
+            while (end < window.size() && window[end] != '<') ++end;
+            if (!HasAt(window, end, "</v></c>")) return;
+            content = window.substr(q + 3, end - q - 3);
+            if (content.find_first_of("&\r") != npos) return;
+            scanFrom = end + 8;
+          } else if (HasAt(window, q, "</c>")) {
+            scanFrom = q + 4;
+          } else {
+            return;
+          }
+        }
+      } else if (!HasAt(window, p, "</")) {
+        return;  // some other child first: the event path decides
+      }
+      std::size_t close = scanFrom;
       for (;;) {
         while (close < window.size() && window[close] != '<') ++close;
         if (close + 6 > window.size()) return;
         const char next = window[close + 1];
         if (next == '!' || next == '?') return;
         if (next == '/' && HasAt(window, close + 2, "row>")) break;
+        if (!hasCell) return;  // an end tag that is not the row's
         ++close;
       }
-      const std::string_view body = window.substr(p, close - p);
-      std::size_t cellAt = 0;
-      while (cellAt < body.size() && IsXmlSpace(body[cellAt])) ++cellAt;
-      if (cellAt == body.size()) {
+      if (hasCell) {
+        cellRow = cellRowNumber;
+        markUsed(columnNumber);
+        if (columnNumber == 1) {
+          Text text = CellText(cellType, cellStyle, content);
+          if (failure_.error != WorkbookError::None) return;
+          store(cellRow, std::move(text));
+        }
+        row = cellRow;
+      } else {
         row = rowNumber;
-        xml.Consume(close + 6);
-        continue;
       }
-      if (!HasAt(body, cellAt, "<c") || cellAt + 2 >= body.size() ||
-          (!IsXmlSpace(body[cellAt + 2]) && body[cellAt + 2] != '>' && body[cellAt + 2] != '/'))
-        return;
-      uint32_t columnNumber = 1;
-      uint32_t cellRowNumber = rowNumber;
-      std::string_view cellType = "n";
-      uint32_t cellStyle = 0;
-      bool cellClosed;
-      std::size_t q =
-          ParsePlainTag(body, cellAt + 2, cellClosed, [&](std::string_view name, std::string_view text) {
-            if (name == "r")
-              ParseCellReference(text, columnNumber, cellRowNumber);
-            else if (name == "t")
-              cellType = text;
-            else if (name == "s" && !ParseUnsigned(text, cellStyle))
-              plain = false;
-          });
-      if (q == npos || !plain) return;
-      cellRow = cellRowNumber;
-      if (cellRow == 0 || cellRow > kMaximumRows || columnNumber > kMaximumColumns) return;
-      std::string_view content;
-      if (columnNumber == 1 && !cellClosed) {
-        std::string_view rest = body.substr(q);
-        if (HasAt(rest, 0, "<f")) {
-          bool formulaClosed;
-          std::size_t f = ParsePlainTag(rest, 2, formulaClosed, [](std::string_view, std::string_view) {});
-          if (f == npos) return;
-          if (!formulaClosed) {
-            f = rest.find("</f>", f);
-            if (f == npos) return;
-            f += 4;
-          }
-          rest.remove_prefix(f);
-        }
-        if (HasAt(rest, 0, "<v>")) {
-          std::size_t end = 3;
-          while (end < rest.size() && rest[end] != '<') ++end;
-          if (!HasAt(rest, end, "</v></c>")) return;
-          content = rest.substr(3, end - 3);
-          if (content.find_first_of("&\r") != npos) return;
-        } else if (!HasAt(rest, 0, "</c>")) {
-          return;
-        }
-      }
-      markUsed(columnNumber);
-      if (columnNumber == 1) {
-        Text text = CellText(cellType, cellStyle, content);
-        if (failure_.error != WorkbookError::None) return;
-        store(cellRow, std::move(text));
-      }
-      row = cellRow;
       xml.Consume(close + 6);
     }
   };

@@ -129,7 +129,7 @@ bool ZipArchive::ReadCentralDirectory(ZipError& error, std::string& detail) {
       return Fail(error, detail, ZipError::Damaged, "central header at " + std::to_string(at) + " cut short");
     entry.name.assign(name.begin(), name.end());
     // ZIP64 extended information: only the fields saturated in the header follow, in this order.
-    while (extra.Remaining() >= 4) {
+    while (extra.Remaining() >= 4 && extra.Ok()) {
       const uint16_t id = extra.U16();
       ByteReader field = extra.Sub(extra.U16());
       if (id != 0x0001) continue;
@@ -254,8 +254,8 @@ int64_t ZipEntryReader::Read(unsigned char* out, std::size_t capacity) {
 }
 
 namespace {
-constexpr std::size_t kReadAheadBlock = 256 * 1024;
-constexpr int kReadAheadBlocks = 4;
+constexpr std::size_t kReadAheadBlock = 1024 * 1024;
+constexpr int kReadAheadBlocks = 3;
 }  // namespace
 
 ReadAheadStream::ReadAheadStream(ByteStream& source) : source_(source) {

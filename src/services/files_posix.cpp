@@ -1,35 +1,280 @@
-// File services on POSIX. (First version.)
+// File services on POSIX: code-page-936 paths become UTF-8, writes go through a temporary file.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <limits>
+#include <memory>
+#include <new>
+#include <optional>
+#include <random>
 
 #include "platform/codepage936.h"
 #include "services/files.h"
+#include "services/files_testing.h"
 
 namespace morvane {
+
 namespace {
 
-std::string SystemPath(const Text& path) {
-  auto utf8 = Codepage936ToUtf8(path);
-  std::string result = utf8 ? *utf8 : path;
-  for (char& c : result)
-    if (c == '\\') c = '/';
+int RealOpen(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
+ssize_t RealRead(int descriptor, void* buffer, std::size_t size) { return ::read(descriptor, buffer, size); }
+ssize_t RealWrite(int descriptor, const void* buffer, std::size_t size) {
+  return ::write(descriptor, buffer, size);
+}
+ssize_t RealCopyFileRange(int from, int to, std::size_t size) {
+  return ::copy_file_range(from, nullptr, to, nullptr, size, 0);
+}
+int RealFsync(int descriptor) { return ::fsync(descriptor); }
+int RealRename(const char* from, const char* to) { return ::rename(from, to); }
+
+}  // namespace
+
+FileSystemCalls RealFileSystemCalls() {
+  return {&RealOpen, &RealRead, &RealWrite, &RealCopyFileRange, &RealFsync, &RealRename};
+}
+
+FileSystemCalls fileSystemCalls = RealFileSystemCalls();
+
+namespace {
+
+constexpr std::size_t kKernelCopyChunk = std::size_t{8} << 20;
+constexpr std::size_t kBufferCopyChunk = std::size_t{1} << 20;
+
+class Descriptor {
+ public:
+  explicit Descriptor(int descriptor = -1) : descriptor_(descriptor) {}
+  ~Descriptor() {
+    if (descriptor_ >= 0) ::close(descriptor_);
+  }
+  Descriptor(Descriptor&& other) noexcept : descriptor_(other.descriptor_) { other.descriptor_ = -1; }
+  Descriptor& operator=(Descriptor&&) = delete;
+
+  bool Valid() const { return descriptor_ >= 0; }
+  int Get() const { return descriptor_; }
+  // Closing can report a delayed write error, so writers look at it.
+  bool Close() {
+    const int descriptor = descriptor_;
+    descriptor_ = -1;
+    return descriptor >= 0 && ::close(descriptor) == 0;
+  }
+
+ private:
+  int descriptor_;
+};
+
+// Windows drops trailing spaces and dots from every path component, so "报告.pdf " names
+// 报告.pdf; the components "." and ".." keep theirs.
+void AppendComponent(std::string_view component, std::string& out) {
+  if (component.find_first_not_of('.') != std::string_view::npos) {
+    const auto last = component.find_last_not_of(" .");
+    component = last == std::string_view::npos ? std::string_view() : component.substr(0, last + 1);
+  }
+  out.append(component);
+}
+
+// The file system's name for a path text: UTF-8 with "/" between components. Nothing when the
+// text is not valid code page 936.
+std::optional<std::string> SystemPath(const Text& path) {
+  const auto utf8 = Codepage936ToUtf8(path);
+  if (!utf8) return std::nullopt;
+  std::string result;
+  result.reserve(utf8->size());
+  std::size_t start = 0;
+  while (true) {
+    // In UTF-8, unlike code page 936, a "\" byte is always the character.
+    const std::size_t end = utf8->find_first_of("\\/", start);
+    AppendComponent(std::string_view(*utf8).substr(start, end - start), result);
+    if (end == std::string::npos) break;
+    result += '/';
+    start = end + 1;
+  }
   return result;
+}
+
+std::string FolderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+bool WriteAll(int descriptor, const unsigned char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = fileSystemCalls.write(descriptor, data, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+uint64_t RandomNumber() {
+  thread_local uint64_t state = [] {
+    std::random_device device;
+    return (uint64_t{device()} << 32) ^ device() ^ static_cast<uint64_t>(::getpid());
+  }();
+  // splitmix64
+  uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
+// A new file beside the one it will replace; removed when destroyed unless it replaced it.
+class TemporaryFile {
+ public:
+  // Nothing when no new file could be made in the folder.
+  static std::optional<TemporaryFile> Create(const std::string& folder, mode_t mode) {
+    for (int attempt = 0; attempt < 16; ++attempt) {
+      char name[40];
+      std::snprintf(name, sizeof name, ".morvane-%016llx.tmp",
+                    static_cast<unsigned long long>(RandomNumber()));
+      std::string path = folder == "/" ? "/" + std::string(name) : folder + "/" + name;
+      const int descriptor =
+          fileSystemCalls.open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+      if (descriptor >= 0) return TemporaryFile(std::move(path), descriptor);
+      if (errno != EEXIST) return std::nullopt;
+    }
+    return std::nullopt;
+  }
+
+  TemporaryFile(TemporaryFile&& other) noexcept
+      : path_(std::move(other.path_)), descriptor_(std::move(other.descriptor_)), placed_(other.placed_) {
+    other.placed_ = true;
+  }
+  TemporaryFile& operator=(TemporaryFile&&) = delete;
+  ~TemporaryFile() {
+    if (placed_) return;
+    descriptor_.Close();
+    ::unlink(path_.c_str());
+  }
+
+  int Get() const { return descriptor_.Get(); }
+
+  // Closes the file and renames it over target.
+  bool Replace(const std::string& target) {
+    if (!descriptor_.Close()) return false;
+    if (fileSystemCalls.rename(path_.c_str(), target.c_str()) != 0) return false;
+    placed_ = true;
+    return true;
+  }
+
+ private:
+  TemporaryFile(std::string path, int descriptor) : path_(std::move(path)), descriptor_(descriptor) {}
+
+  std::string path_;
+  Descriptor descriptor_;
+  bool placed_ = false;
+};
+
+// Windows refuses to replace a file the user may not write; renaming over it would not.
+bool MayReplace(const std::string& target) { return ::access(target.c_str(), W_OK) == 0 || errno == ENOENT; }
+
+// The process's file-creation mask, read without changing it; nothing where /proc lacks it.
+std::optional<mode_t> CreationMask() {
+  static const std::optional<mode_t> mask = []() -> std::optional<mode_t> {
+    std::FILE* status = std::fopen("/proc/self/status", "re");
+    if (!status) return std::nullopt;
+    std::optional<mode_t> found;
+    char line[256];
+    unsigned int value = 0;
+    while (std::fgets(line, sizeof line, status)) {
+      if (std::sscanf(line, "Umask: %o", &value) == 1) {
+        found = static_cast<mode_t>(value);
+        break;
+      }
+    }
+    std::fclose(status);
+    return found;
+  }();
+  return mask;
+}
+
+bool Stopped(const std::atomic<bool>* stop) { return stop && stop->load(std::memory_order_relaxed); }
+
+// Copies size bytes from the descriptors' current offsets, in the kernel where the file systems
+// allow it.
+bool CopyContent(int from, int to, uint64_t size, const std::atomic<bool>* stop) {
+  bool kernelCopy = true;
+  std::unique_ptr<unsigned char[]> buffer;
+  uint64_t done = 0;
+  while (done < size) {
+    if (Stopped(stop)) return false;
+    const uint64_t left = size - done;
+    if (kernelCopy) {
+      const ssize_t copied = fileSystemCalls.copyFileRange(
+          from, to, static_cast<std::size_t>(std::min<uint64_t>(left, kKernelCopyChunk)));
+      if (copied > 0) {
+        done += static_cast<uint64_t>(copied);
+        continue;
+      }
+      if (copied == 0) break;  // the source got shorter
+      if (errno == EINTR) continue;
+      if (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL) return false;
+      // Not on these file systems: the offsets stand where the kernel left them.
+      kernelCopy = false;
+    }
+    if (!buffer) buffer.reset(new (std::nothrow) unsigned char[kBufferCopyChunk]);
+    if (!buffer) return false;
+    const ssize_t got = fileSystemCalls.read(
+        from, buffer.get(), static_cast<std::size_t>(std::min<uint64_t>(left, kBufferCopyChunk)));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) break;
+    if (!WriteAll(to, buffer.get(), static_cast<std::size_t>(got))) return false;
+    done += static_cast<uint64_t>(got);
+  }
+  return true;
+}
+
+// "*" matches any run of characters and "?" one character; everything else matches itself.
+bool MatchesPattern(std::string_view pattern, std::string_view name) {
+  const auto characterLength = [&](std::size_t at) {
+    std::size_t length = 1;
+    while (at + length < name.size() && (static_cast<unsigned char>(name[at + length]) & 0xC0) == 0x80)
+      ++length;
+    return length;
+  };
+  std::size_t p = 0, n = 0;
+  std::size_t starPattern = std::string_view::npos, starName = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == '*') {
+      starPattern = ++p;
+      starName = n;
+    } else if (p < pattern.size() && pattern[p] == '?') {
+      ++p;
+      n += characterLength(n);
+    } else if (p < pattern.size() && pattern[p] == name[n]) {
+      ++p;
+      ++n;
+    } else if (starPattern != std::string_view::npos) {
+      p = starPattern;
+      starName += characterLength(starName);
+      n = starName;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
 }
 
 class PosixFile : public ReadOnlyFile {
  public:
-  PosixFile(int fd, uint64_t size) : fd_(fd), size_(size) {}
-  ~PosixFile() override { ::close(fd_); }
+  PosixFile(Descriptor descriptor, uint64_t size) : descriptor_(std::move(descriptor)), size_(size) {}
   uint64_t Size() const override { return size_; }
   bool ReadAt(uint64_t offset, std::span<unsigned char> out) const override {
     std::size_t done = 0;
     while (done < out.size()) {
-      const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+      const ssize_t got =
+          ::pread(descriptor_.Get(), out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+      if (got < 0 && errno == EINTR) continue;
       if (got <= 0) return false;
       done += static_cast<std::size_t>(got);
     }
@@ -37,59 +282,121 @@ class PosixFile : public ReadOnlyFile {
   }
 
  private:
-  int fd_;
+  Descriptor descriptor_;
   uint64_t size_;
 };
 
+Descriptor OpenRegularFile(const Text& path, struct stat& info) {
+  if (path.empty()) return Descriptor();
+  const auto systemPath = SystemPath(path);
+  if (!systemPath) return Descriptor();
+  Descriptor descriptor(fileSystemCalls.open(systemPath->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0));
+  if (!descriptor.Valid() || ::fstat(descriptor.Get(), &info) != 0 || !S_ISREG(info.st_mode))
+    return Descriptor();
+  return descriptor;
+}
+
 }  // namespace
 
-bool CopyFileReplacing(const Text& source, const Text& target, const std::atomic<bool>*) {
-  std::error_code error;
-  return std::filesystem::copy_file(SystemPath(source), SystemPath(target),
-                                    std::filesystem::copy_options::overwrite_existing, error);
+bool CopyFileReplacing(const Text& source, const Text& target, const std::atomic<bool>* stop) {
+  if (target.empty()) return false;
+  const auto targetPath = SystemPath(target);
+  if (!targetPath) return false;
+  struct stat info {};
+  const Descriptor from = OpenRegularFile(source, info);
+  if (!from.Valid() || !MayReplace(*targetPath)) return false;
+  const mode_t mode = info.st_mode & 0777;
+  auto temporary = TemporaryFile::Create(FolderOf(*targetPath), mode);
+  if (!temporary || !CopyContent(from.Get(), temporary->Get(), static_cast<uint64_t>(info.st_size), stop))
+    return false;
+  // Mode and times are kept as the Windows copy keeps them; a file system that cannot store them
+  // still gets the content. The creation mask usually takes nothing from the mode, saving a call.
+  const auto mask = CreationMask();
+  if (!mask || (mode & *mask) != 0) (void)::fchmod(temporary->Get(), mode);
+  const struct timespec times[2] = {info.st_atim, info.st_mtim};
+  (void)::futimens(temporary->Get(), times);
+  return temporary->Replace(*targetPath);
 }
 
 bool FileExists(const Text& path) {
   if (path.empty()) return false;
-  std::error_code error;
-  return std::filesystem::exists(SystemPath(path), error);
+  const auto systemPath = SystemPath(path);
+  if (!systemPath || systemPath->empty()) return false;
+  const auto slash = systemPath->rfind('/');
+  const std::string pattern = slash == std::string::npos ? *systemPath : systemPath->substr(slash + 1);
+  if (pattern.find_first_of("*?") == std::string::npos) {
+    struct stat info {};
+    return ::lstat(systemPath->c_str(), &info) == 0;
+  }
+  DIR* folder = ::opendir(FolderOf(*systemPath).c_str());
+  if (!folder) return false;
+  bool found = false;
+  while (const dirent* entry = ::readdir(folder)) {
+    if (MatchesPattern(pattern, entry->d_name)) {
+      found = true;
+      break;
+    }
+  }
+  ::closedir(folder);
+  return found;
 }
 
 ByteRun ReadWholeFile(const Text& path) {
-  if (path.empty()) return {};
-  std::ifstream in(SystemPath(path), std::ios::binary);
-  if (!in) return {};
-  return ByteRun(std::istreambuf_iterator<char>(in), {});
+  struct stat info {};
+  const Descriptor descriptor = OpenRegularFile(path, info);
+  // A byte run counts in 32 bits.
+  if (!descriptor.Valid() || info.st_size <= 0 || info.st_size > std::numeric_limits<int32_t>::max())
+    return {};
+  ByteRun bytes;
+  try {
+    bytes.resize(static_cast<std::size_t>(info.st_size));
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t got = fileSystemCalls.read(descriptor.Get(), bytes.data() + done, bytes.size() - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return {};
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  bytes.resize(done);
+  return bytes;
 }
 
 bool WriteWholeFile(const Text& path, std::initializer_list<const ByteRun*> runs) {
   if (path.empty()) return false;
-  std::ofstream out(SystemPath(path), std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  for (const ByteRun* run : runs) out.write(reinterpret_cast<const char*>(run->data()), static_cast<std::streamsize>(run->size()));
-  out.close();
-  return static_cast<bool>(out);
+  const auto systemPath = SystemPath(path);
+  if (!systemPath || !MayReplace(*systemPath)) return false;
+  struct stat existing {};
+  const bool exists = ::stat(systemPath->c_str(), &existing) == 0;
+  auto temporary = TemporaryFile::Create(FolderOf(*systemPath), 0666);
+  if (!temporary) return false;
+  if (exists) (void)::fchmod(temporary->Get(), existing.st_mode & 0777);
+  for (const ByteRun* run : runs) {
+    if (run && !run->empty() && !WriteAll(temporary->Get(), run->data(), run->size())) return false;
+  }
+  if (fileSystemCalls.fsync(temporary->Get()) != 0) return false;
+  return temporary->Replace(*systemPath);
 }
 
 bool AppendToFile(const Text& path, std::span<const unsigned char> bytes) {
   if (path.empty()) return false;
-  std::ofstream out(SystemPath(path), std::ios::binary | std::ios::app);
-  if (!out) return false;
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  return static_cast<bool>(out);
+  const auto systemPath = SystemPath(path);
+  if (!systemPath) return false;
+  Descriptor descriptor(
+      fileSystemCalls.open(systemPath->c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666));
+  if (!descriptor.Valid()) return false;
+  const bool written = WriteAll(descriptor.Get(), bytes.data(), bytes.size());
+  return descriptor.Close() && written;
 }
 
 std::unique_ptr<ReadOnlyFile> OpenReadOnlyFile(const Text& path) {
-  if (path.empty()) return nullptr;
-  const int fd = ::open(SystemPath(path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    return nullptr;
-  }
-  return std::make_unique<PosixFile>(fd, static_cast<uint64_t>(info.st_size));
+  Descriptor descriptor = OpenRegularFile(path, info);
+  if (!descriptor.Valid()) return nullptr;
+  return std::make_unique<PosixFile>(std::move(descriptor), static_cast<uint64_t>(info.st_size));
 }
 
 }  // namespace morvane

@@ -15,7 +15,8 @@ Text JoinTexts(std::initializer_list<std::string_view> parts) {
   std::size_t total = 0;
   for (std::string_view part : parts) total += static_cast<std::size_t>(TextLength(part));
   joined.reserve(total);
-  for (std::string_view part : parts) joined.append(part.substr(0, static_cast<std::size_t>(TextLength(part))));
+  for (std::string_view part : parts)
+    joined.append(part.substr(0, static_cast<std::size_t>(TextLength(part))));
   return joined;
 }
 
@@ -45,6 +46,8 @@ Text BytesToText(const ByteRun& bytes) {
   return Text(bytes.begin(), end);
 }
 
-ByteRun ZeroBytes(int32_t count) { return count <= 0 ? ByteRun{} : ByteRun(static_cast<std::size_t>(count), 0); }
+ByteRun ZeroBytes(int32_t count) {
+  return count <= 0 ? ByteRun{} : ByteRun(static_cast<std::size_t>(count), 0);
+}
 
 }  // namespace morvane

@@ -38,48 +38,7 @@ void ExpectRows(const std::string& file, const std::vector<Text>& expected) {
   ExpectRows(file, static_cast<int32_t>(expected.size()), expected);
 }
 
-struct Scenario {
-  const char* name;
-  int32_t lastUsedRow;
-  std::vector<Text> rows;  // A1 .. A(lastUsedRow)
-};
-
-// The workbook scenario table's rows, for the scenarios saved as .xls (BIFF8 by LibreOffice) and
-// .biff5.xls (BIFF5 by Gnumeric) from the same .xlsx files.
-TEST(XlsScenariosTest, EachScenarioReadsTheSameAsBiff8AndBiff5) {
-  const Scenario scenarios[] = {
-      {"text", 3, {"a.txt", "b.txt", "c.txt"}},
-      {"chinese",
-       3,
-       {"\xD5\xC5\xC8\xFD.txt", "\xC0\xEE\xCB\xC4\xB5\xC4\xB1\xA8\xB8\xE6.doc",
-        "\xC4\xBF\xC2\xBC\\\xCE\xC4\xBC\xFE.pdf"}},
-      {"numbers",
-       9,
-       {"12", "0.3", "0.333333333333333", "123456789012345", "1.23456789012346E+15", "1E-05", "-12.5",
-        "0.0001", "45292"}},
-      {"dates", 6, {"2024/1/1", "2024/1/1 12:00:00", "07:12:00", "2024/1/1", "45292", "2024/1/1 06:00:00"}},
-      {"booleans", 2, {"-1", "0"}},
-      {"formulas", 6, {"3", "xy.txt", "-1", "", "", "last"}},
-      {"empty_inside", 3, {"a.txt", "", "c.txt"}},
-      {"range_from_a3",
-       10,
-       {"", "", "n3.txt", "n4.txt", "n5.txt", "n6.txt", "n7.txt", "n8.txt", "n9.txt", "n10.txt"}},
-      {"other_column_last", 5, {"a.txt", "b.txt", "", "", ""}},
-      {"first_sheet_last", 1, {"first.txt"}},
-      {"macro", 2, {"macro.txt", "book.txt"}},
-      {"strict", 2, {"strict.txt", "2024/1/1"}},
-      {"date1904", 3, {"2024/1/1", "2024/1/1 18:30:00", "0"}},
-      {"rich_phonetic", 3, {"rich_bold.txt", "\x9Dh\xD7\xD6.txt", "under_x005F_score"}},
-      {"outside_cp936", 2, {"a?b.txt", "?\xD5\xC5.txt"}},
-      {"empty", 0, {}},
-  };
-  for (const auto& scenario : scenarios) {
-    for (const char* format : {".xls", ".biff5.xls"}) {
-      ExpectRows(scenario.name + std::string(format), scenario.lastUsedRow, scenario.rows);
-    }
-  }
-}
-
+// The scenarios every format shares are in workbook_test.cpp; these are the .xls reader's own.
 TEST(XlsScenariosTest, SharedStringsBrokenAcrossContinueRecordsInBothEncodings) {
   // The fixture script checks that Latin (8-bit) and Chinese (UTF-16) strings break across
   // CONTINUE records; the BIFF5 twin stores the same strings in LABEL records.

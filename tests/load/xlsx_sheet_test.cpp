@@ -1,5 +1,6 @@
-// Sheets of many shapes in one part large enough that rows straddle the reader's buffer: the fast
-// path for usual rows and the event path for the others must give the same column.
+// Sheets of many shapes in one part large enough that rows straddle the reader's buffer and the
+// part is inflated ahead on a second thread: the fast path for usual rows and the event path for
+// the others must give the same column.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -20,18 +21,21 @@ void PutU32(std::string& out, uint32_t value) {
   PutU16(out, value >> 16);
 }
 
-// A ZIP of stored entries.
-std::string StoredZip(const std::vector<std::pair<std::string, std::string>>& parts) {
+// A ZIP of stored entries; the last entry's checksum is wrong on request.
+std::string StoredZip(const std::vector<std::pair<std::string, std::string>>& parts,
+                      bool wrongLastChecksum = false) {
   std::string archive, directory;
   for (const auto& [name, content] : parts) {
     const auto crc = static_cast<uint32_t>(
         crc32(0, reinterpret_cast<const Bytef*>(content.data()), static_cast<uInt>(content.size())));
+    const bool last = &content == &parts.back().second;
+    const uint32_t stored = crc ^ (wrongLastChecksum && last ? 1u : 0u);
     const auto offset = static_cast<uint32_t>(archive.size());
     for (std::string* out : {&archive, &directory}) {
       PutU32(*out, out == &archive ? 0x04034b50 : 0x02014b50);
       if (out == &directory) PutU16(*out, 20);
       for (uint32_t v : {20u, 0u, 0u, 0u, 0u}) PutU16(*out, v);
-      PutU32(*out, crc);
+      PutU32(*out, stored);
       PutU32(*out, static_cast<uint32_t>(content.size()));
       PutU32(*out, static_cast<uint32_t>(content.size()));
       PutU16(*out, static_cast<uint32_t>(name.size()));
@@ -57,27 +61,30 @@ std::string StoredZip(const std::vector<std::pair<std::string, std::string>>& pa
   return archive;
 }
 
-WorkbookReadResult ReadWorkbook(const std::string& sheet, const std::string& sharedStrings) {
+WorkbookReadResult ReadWorkbook(const std::string& sheet, const std::string& sharedStrings,
+                                bool wrongSheetChecksum = false) {
   const std::string main = "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"";
   const std::string relationships = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-  const std::string archive = StoredZip({
-      {"_rels/.rels", "<Relationships><Relationship Id=\"rId1\" Type=\"" + relationships +
-                          "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
-      {"xl/workbook.xml",
-       "<workbook " + main + " xmlns:r=\"" + relationships +
-           "\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
-      {"xl/_rels/workbook.xml.rels",
-       "<Relationships><Relationship Id=\"rId1\" Type=\"" + relationships +
-           "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" Type=\"" +
-           relationships +
-           "/sharedStrings\" Target=\"sharedStrings.xml\"/><Relationship Id=\"rId3\" Type=\"" +
-           relationships + "/styles\" Target=\"styles.xml\"/></Relationships>"},
-      {"xl/styles.xml",
-       "<styleSheet " + main + "><cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/></cellXfs></styleSheet>"},
-      {"xl/sharedStrings.xml", "<sst " + main + ">" + sharedStrings + "</sst>"},
-      {"xl/worksheets/sheet1.xml",
-       "<worksheet " + main + "><sheetData>\n" + sheet + "</sheetData></worksheet>"},
-  });
+  const std::string archive = StoredZip(
+      {
+          {"_rels/.rels", "<Relationships><Relationship Id=\"rId1\" Type=\"" + relationships +
+                              "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
+          {"xl/workbook.xml",
+           "<workbook " + main + " xmlns:r=\"" + relationships +
+               "\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+          {"xl/_rels/workbook.xml.rels",
+           "<Relationships><Relationship Id=\"rId1\" Type=\"" + relationships +
+               "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" Type=\"" +
+               relationships +
+               "/sharedStrings\" Target=\"sharedStrings.xml\"/><Relationship Id=\"rId3\" Type=\"" +
+               relationships + "/styles\" Target=\"styles.xml\"/></Relationships>"},
+          {"xl/styles.xml", "<styleSheet " + main +
+                                "><cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/></cellXfs></styleSheet>"},
+          {"xl/sharedStrings.xml", "<sst " + main + ">" + sharedStrings + "</sst>"},
+          {"xl/worksheets/sheet1.xml",
+           "<worksheet " + main + "><sheetData>\n" + sheet + "</sheetData></worksheet>"},
+      },
+      wrongSheetChecksum);
   return ReadFirstSheetColumnFromBytes(
       std::span(reinterpret_cast<const unsigned char*>(archive.data()), archive.size()));
 }
@@ -109,14 +116,16 @@ TEST(XlsxSheet, EveryRowShapeGivesTheSameColumn) {
   std::string sheet;
   std::vector<Text> expected;
   uint32_t row = 0;
+  uint32_t lastUsed = 0;  // every case but the empty rows has a cell
   auto expect = [&](uint32_t at, Text text) {
     if (expected.size() < at) expected.resize(at);
     expected[at - 1] = std::move(text);
   };
-  for (int i = 0; i < 6000; ++i) {
+  for (int i = 0; i < 20000; ++i) {
     ++row;
     const std::string r = std::to_string(row);
     const std::string padding = std::string(static_cast<std::size_t>(i % 37), ' ');
+    if (i % 12 != 7) lastUsed = row + (i % 12 == 10 ? 2 : 0);
     switch (i % 12) {
       case 0:  // the usual shape
         sheet += "<row r=\"" + r + "\" spans=\"1:2\" x14ac:dyDescent=\"0.25\"><c r=\"A" + r +
@@ -177,11 +186,17 @@ TEST(XlsxSheet, EveryRowShapeGivesTheSameColumn) {
   }
   const auto result = ReadWorkbook(sheet, sharedStrings);
   ASSERT_TRUE(result.ok) << result.failure.detail;
-  // The last row written has a cell (case 11), so it is the last used row.
-  EXPECT_EQ(result.column.lastUsedRow, static_cast<int32_t>(row));
+  EXPECT_EQ(result.column.lastUsedRow, static_cast<int32_t>(lastUsed));
   ASSERT_EQ(result.column.texts.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i)
     ASSERT_EQ(result.column.texts[i], expected[i]) << "row " << i + 1;
+  ASSERT_GT(sheet.size(), 1u << 20);  // large enough to be read ahead
+
+  // A checksum found wrong by the worker thread at the end of the part fails the whole read.
+  const auto damaged = ReadWorkbook(sheet, sharedStrings, true);
+  EXPECT_FALSE(damaged.ok);
+  EXPECT_EQ(damaged.failure.error, WorkbookError::Damaged);
+  EXPECT_TRUE(damaged.column.texts.empty());
 }
 
 TEST(XlsxSheet, DamagedSheetsAreRefused) {

@@ -13,55 +13,49 @@ namespace {
 constexpr UINT kCodepage936 = 936;
 constexpr wchar_t kLacking = L'?';
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
-// UTF-16 of the UTF-8 text, one "?" for every byte that starts no valid sequence and for every
-// character beyond the basic plane, which code page 936 has none of. `clean` turns false if any.
+// UTF-16 of the UTF-8 text, with one "?" for every character beyond the basic plane, which code page
+// 936 has none of, and for every malformed sequence: the longest start of a valid sequence, or a
+// single byte, as Windows' own UTF-8 decoder replaces them. `clean` turns false if any.
 std::wstring Utf8ToWideMarkingLacks(std::string_view utf8, bool& clean) {
   std::wstring wide;
   wide.reserve(utf8.size());
   std::size_t i = 0;
   while (i < utf8.size()) {
     const auto lead = static_cast<unsigned char>(utf8[i]);
-    std::size_t length = 0;
-    char32_t point = 0;
-    char32_t smallest = 0;
     if (lead < 0x80) {
-      length = 1;
-      point = lead;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-      point = lead & 0x1F;
-      smallest = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      point = lead & 0x0F;
-      smallest = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      point = lead & 0x07;
-      smallest = 0x10000;
-    }
-    bool valid = length != 0 && i + length <= utf8.size();
-    for (std::size_t k = 1; valid && k < length; ++k) {
-      const auto next = static_cast<unsigned char>(utf8[i + k]);
-      valid = IsContinuation(next);
-      point = (point << 6) | (next & 0x3F);
-    }
-    valid = valid && point >= smallest && point <= 0x10FFFF && !(point >= 0xD800 && point <= 0xDFFF);
-    if (!valid) {
-      wide.push_back(kLacking);
-      clean = false;
+      wide.push_back(static_cast<wchar_t>(lead));
       ++i;
       continue;
     }
-    if (point > 0xFFFF) {
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the second byte's range, narrower after some leads
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      if (lead == 0xE0) low = 0xA0;   // no overlong forms
+      if (lead == 0xED) high = 0x9F;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;  // nothing past U+10FFFF
+    }
+    std::size_t taken = 1;
+    char32_t point = lead & (0x7F >> length);
+    while (length != 0 && taken < length && i + taken < utf8.size()) {
+      const auto next = static_cast<unsigned char>(utf8[i + taken]);
+      const bool fits = taken == 1 ? next >= low && next <= high : next >= 0x80 && next <= 0xBF;
+      if (!fits) break;
+      point = (point << 6) | (next & 0x3F);
+      ++taken;
+    }
+    if (length == 0 || taken < length || point > 0xFFFF) {
       wide.push_back(kLacking);
       clean = false;
     } else {
       wide.push_back(static_cast<wchar_t>(point));
     }
-    i += length;
+    i += taken;
   }
   return wide;
 }

@@ -27,9 +27,15 @@ cmake --build --preset fuzz -j "$jobs"
 for target in build/fuzz/fuzz/fuzz_*; do
   [ -x "$target" ] || continue
   corpus=$(mktemp -d)
+  log="build/fuzz/$(basename "$target").log"
   echo "== fuzz: $(basename "$target") for ${FUZZ_SECONDS:-20} s"
-  "$target" -max_total_time="${FUZZ_SECONDS:-20}" -timeout=10 -rss_limit_mb=2048 -print_final_stats=0 \
-    "$corpus" tests/fixtures 2>&1 | tail -n 2
+  if ! "$target" -max_total_time="${FUZZ_SECONDS:-20}" -timeout=10 -rss_limit_mb=2048 \
+      -artifact_prefix=build/fuzz/ "$corpus" tests/fixtures >"$log" 2>&1; then
+    tail -n 60 "$log"
+    echo "$(basename "$target") found a fault; the input is in build/fuzz/ (crash-*, timeout-*, oom-*)"
+    exit 1
+  fi
+  tail -n 1 "$log"
   rm -rf "$corpus"
 done
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cwctype>
 #include <thread>
 #include <vector>
 
@@ -44,6 +45,15 @@ TEST_F(WindowTest, WindowHasItsFrameSizePlaceIconsAndBackground) {
   EXPECT_EQ(GetClassLongPtrW(main, GCLP_HBRBACKGROUND), static_cast<ULONG_PTR>(COLOR_BTNFACE + 1));
   EXPECT_EQ(reinterpret_cast<HGDIOBJ>(SendMessageW(main, WM_GETFONT, 0, 0)),
             GetStockObject(DEFAULT_GUI_FONT));
+
+  // The manifest asks for version 6 of the common controls, which live side by side with version 5
+  // (Wine's version 6 reports 5 from DllGetVersion, so the assembly's folder tells).
+  wchar_t commonControls[MAX_PATH] = {};
+  GetModuleFileNameW(GetModuleHandleW(L"comctl32.dll"), commonControls, MAX_PATH);
+  std::wstring folder = commonControls;
+  for (wchar_t& character : folder) character = towlower(character);
+  EXPECT_NE(folder.find(L"microsoft.windows.common-controls_6595b64144ccf1df_6."), std::wstring::npos)
+      << folder.c_str();
 }
 
 TEST_F(WindowTest, ControlsHaveTheirClassesStylesPlacesAndTexts) {

@@ -19,5 +19,7 @@ install_missing() {
 RUN_PACKAGES=(cmake ninja-build g++ pkgconf zlib1g-dev qt6-base-dev libgl-dev fonts-wqy-microhei)
 # What the tests need beyond that: GoogleTest, clang's sanitizers and libFuzzer, Xvfb.
 TEST_PACKAGES=(googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev xvfb xauth)
-# The Windows program: cross-compiler, zlib for it, and Wine to run its tests.
-WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64)
+# The Windows program: the cross-compiler and zlib for it.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev)
+# Running the Windows program and its tests here: Wine on Xvfb.
+WINE_PACKAGES=(wine64 xvfb xauth)

@@ -5,7 +5,7 @@ install_missing "${RUN_PACKAGES[@]}" xvfb xauth imagemagick x11-utils xdotool
 
 program=build/linux/morvane
 output=docs/screenshot-linux.png
-[ -f build/linux/build.ninja ] || cmake --preset linux >/dev/null
+[ -f build/linux/build.ninja ] || cmake --preset linux -DMORVANE_TESTS=OFF >/dev/null
 cmake --build build/linux --target morvane -j2 >/dev/null
 for tool in Xvfb import xwininfo; do
   command -v "$tool" >/dev/null || { echo "screenshot.sh needs $tool (Debian: xvfb, imagemagick, x11-utils)"; exit 1; }

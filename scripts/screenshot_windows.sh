@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Shows morvane.exe under Wine on Xvfb and saves the window as docs/screenshot-windows.png.
-set -euo pipefail
-source "$(dirname "$0")/wine_test.sh"
+source "$(dirname "$0")/common.sh"
+# fonts-wine brings Marlett, which draws the caption buttons.
+install_missing "${RUN_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${WINE_PACKAGES[@]}" imagemagick fonts-wine
+source scripts/wine_test.sh
 
 build_windows >/dev/null
 trap 'kill "$MORVANE_PID" 2>/dev/null || true; stop_display' EXIT

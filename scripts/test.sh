@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration and runs every test.
 source "$(dirname "$0")/common.sh"
-install_missing "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
+install_missing "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${WINE_PACKAGES[@]}"
 
 # Tests of the Qt window run on the offscreen platform: no display needed.
 export QT_QPA_PLATFORM=offscreen
@@ -14,7 +14,7 @@ jobs=$(nproc)
 # UndefinedBehaviorSanitizer, and under ThreadSanitizer.
 for preset in linux asan tsan; do
   echo "== $preset: build"
-  cmake --preset "$preset" >/dev/null
+  cmake --preset "$preset" -DMORVANE_TESTS=ON >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
   echo "== $preset: tests"
   ctest --test-dir "build/$preset" --output-on-failure -j "$jobs"
@@ -40,8 +40,6 @@ for target in build/fuzz/fuzz/fuzz_*; do
 done
 
 # The Windows program and its tests, cross-built and run under Wine on Xvfb.
-if [ -f scripts/wine_test.sh ]; then
-  echo "== windows: build and tests"
-  bash scripts/wine_test.sh
-fi
+echo "== windows: build and tests under Wine"
+bash scripts/wine_test.sh
 echo "All test configurations passed."

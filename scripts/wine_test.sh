@@ -62,7 +62,7 @@ stop_display() {
 }
 
 build_windows() {
-  cmake --preset windows >/dev/null
+  cmake --preset windows -DMORVANE_TESTS=ON >/dev/null
   cmake --build build/windows -j2
 }
 

@@ -25,7 +25,12 @@ TEST(UserInterfaceCallsTest, ServePendingReturnsWhileCallsKeepComing) {
   // Each ServePending returns within a bound although the caller never pauses, and calls left
   // waiting when it returns have asked for another wake.
   for (int round = 0; round < 5; ++round) {
-    while (wakes == 0) std::this_thread::yield();
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (wakes == 0 && Clock::now() < deadline) std::this_thread::yield();
+    if (wakes == 0) {
+      ADD_FAILURE() << "a waiting call asked for no wake";
+      break;
+    }
     wakes = 0;
     const auto start = Clock::now();
     calls.ServePending();
@@ -34,7 +39,7 @@ TEST(UserInterfaceCallsTest, ServePendingReturnsWhileCallsKeepComing) {
   stop = true;
   calls.Close();
   caller.join();
-  EXPECT_GT(served.load(), 5);
+  EXPECT_GE(served.load(), 5);
 }
 
 }  // namespace

@@ -629,6 +629,13 @@ bool OoxmlReader::ReadSheet(const std::string& part, FirstSheetColumn& column) {
     if (column.texts.size() < rowNumber) column.texts.resize(rowNumber);
     column.texts[rowNumber - 1] = std::move(text);
   };
+  // A text made at its own size: assigning into an empty one would round its room up.
+  auto storeView = [&](uint32_t rowNumber, std::string_view text) {
+    if (column.texts.size() + 1 == rowNumber)
+      column.texts.emplace_back(text);
+    else
+      store(rowNumber, Text(text));
+  };
   auto markUsed = [&](uint32_t columnNumber) {
     if (cellRow == 0 || cellRow > kMaximumRows || columnNumber > kMaximumColumns) return false;
     if (cellRow > static_cast<uint32_t>(column.lastUsedRow))
@@ -638,107 +645,135 @@ bool OoxmlReader::ReadSheet(const std::string& part, FirstSheetColumn& column) {
 
   // Rows of the usual shape (plain attributes, column A holding at most a formula and a <v>
   // without references) are taken whole from the buffer; any other row goes the event path.
-  auto fastRows = [&](XmlScanner& xml) {
-    constexpr auto npos = std::string_view::npos;
-    if (!inSheetData || inRow) return;
-    for (;;) {
-      const std::string_view window = xml.Peek(4096);
-      std::size_t at = 0;
-      while (at < window.size() && IsXmlSpace(window[at])) ++at;
-      if (window.size() - at < 6 || !HasAt(window, at, "<row")) return;
-      if (!IsXmlSpace(window[at + 4]) && window[at + 4] != '>' && window[at + 4] != '/') return;
-      bool selfClosing;
-      uint32_t rowNumber = row + 1;
-      bool plain = true;
-      std::size_t p =
-          ParsePlainTag(window, at + 4, selfClosing, [&](std::string_view name, std::string_view text) {
-            if (name == "r" && !ParseUnsigned(text, rowNumber)) plain = false;
+  // fastRow takes the row starting at window[at] (after spaces) and returns the index past it, or
+  // npos when the row is not of that shape or not whole in the window.
+  constexpr auto npos = std::string_view::npos;
+  auto fastRow = [&](std::string_view window, std::size_t at) -> std::size_t {
+    while (at < window.size() && IsXmlSpace(window[at])) ++at;
+    if (window.size() - at < 6 || !HasAt(window, at, "<row")) return npos;
+    if (!IsXmlSpace(window[at + 4]) && window[at + 4] != '>' && window[at + 4] != '/') return npos;
+    bool selfClosing;
+    uint32_t rowNumber = row + 1;
+    bool plain = true;
+    std::size_t p =
+        ParsePlainTag(window, at + 4, selfClosing, [&](std::string_view name, std::string_view text) {
+          if (name == "r" && !ParseUnsigned(text, rowNumber)) plain = false;
+        });
+    if (p == npos || !plain) return npos;
+    if (selfClosing) {
+      row = rowNumber;
+      return p;
+    }
+    while (p < window.size() && IsXmlSpace(window[p])) ++p;
+    // From here on, indexes are into the window; after the first cell (and column A's value),
+    // one pass finds the row's end and turns away comments, CDATA and instructions.
+    std::size_t scanFrom = p;
+    bool hasCell = false;
+    uint32_t columnNumber = 1;
+    uint32_t cellRowNumber = rowNumber;
+    std::string_view cellType = "n";
+    uint32_t cellStyle = 0;
+    std::string_view content;
+    if (HasAt(window, p, "<c") && p + 2 < window.size() &&
+        (IsXmlSpace(window[p + 2]) || window[p + 2] == '>' || window[p + 2] == '/')) {
+      hasCell = true;
+      bool cellClosed;
+      std::size_t q =
+          ParsePlainTag(window, p + 2, cellClosed, [&](std::string_view name, std::string_view text) {
+            if (name == "r")
+              ParseCellReference(text, columnNumber, cellRowNumber);
+            else if (name == "t")
+              cellType = text;
+            else if (name == "s" && !ParseUnsigned(text, cellStyle))
+              plain = false;
           });
-      if (p == npos || !plain) return;
-      if (selfClosing) {
-        row = rowNumber;
-        xml.Consume(p);
-        continue;
-      }
-      while (p < window.size() && IsXmlSpace(window[p])) ++p;
-      // From here on, indexes are into the window; after the first cell (and column A's value),
-      // one pass finds the row's end and turns away comments, CDATA and instructions.
-      std::size_t scanFrom = p;
-      bool hasCell = false;
-      uint32_t columnNumber = 1;
-      uint32_t cellRowNumber = rowNumber;
-      std::string_view cellType = "n";
-      uint32_t cellStyle = 0;
-      std::string_view content;
-      if (HasAt(window, p, "<c") && p + 2 < window.size() &&
-          (IsXmlSpace(window[p + 2]) || window[p + 2] == '>' || window[p + 2] == '/')) {
-        hasCell = true;
-        bool cellClosed;
-        std::size_t q =
-            ParsePlainTag(window, p + 2, cellClosed, [&](std::string_view name, std::string_view text) {
-              if (name == "r")
-                ParseCellReference(text, columnNumber, cellRowNumber);
-              else if (name == "t")
-                cellType = text;
-              else if (name == "s" && !ParseUnsigned(text, cellStyle))
-                plain = false;
-            });
-        if (q == npos || !plain) return;
-        if (cellRowNumber == 0 || cellRowNumber > kMaximumRows || columnNumber > kMaximumColumns) return;
-        scanFrom = q;
-        if (columnNumber == 1 && !cellClosed) {
-          if (HasAt(window, q, "<f")) {
-            bool formulaClosed;
-            std::size_t f =
-                ParsePlainTag(window, q + 2, formulaClosed, [](std::string_view, std::string_view) {});
-            if (f == npos) return;
-            if (!formulaClosed) {
-              f = window.find("</f>", f);
-              if (f == npos) return;
-              f += 4;
-            }
-            q = f;
+      if (q == npos || !plain) return npos;
+      if (cellRowNumber == 0 || cellRowNumber > kMaximumRows || columnNumber > kMaximumColumns) return npos;
+      scanFrom = q;
+      if (columnNumber == 1 && !cellClosed) {
+        if (HasAt(window, q, "<f")) {
+          bool formulaClosed;
+          std::size_t f =
+              ParsePlainTag(window, q + 2, formulaClosed, [](std::string_view, std::string_view) {});
+          if (f == npos) return npos;
+          if (!formulaClosed) {
+            f = window.find("</f>", f);
+            if (f == npos) return npos;
+            f += 4;
           }
-          if (HasAt(window, q, "<v>")) {
-            std::size_t end = q + 3;
-            while (end < window.size() && window[end] != '<') ++end;
-            if (!HasAt(window, end, "</v></c>")) return;
-            content = window.substr(q + 3, end - q - 3);
-            if (content.find_first_of("&\r") != npos) return;
-            scanFrom = end + 8;
-          } else if (HasAt(window, q, "</c>")) {
-            scanFrom = q + 4;
-          } else {
-            return;
-          }
+          q = f;
         }
-      } else if (!HasAt(window, p, "</")) {
-        return;  // some other child first: the event path decides
+        if (HasAt(window, q, "<v>")) {
+          std::size_t end = q + 3;
+          while (end < window.size() && window[end] != '<') ++end;
+          if (!HasAt(window, end, "</v></c>")) return npos;
+          content = window.substr(q + 3, end - q - 3);
+          if (content.find_first_of("&\r") != npos) return npos;
+          scanFrom = end + 8;
+        } else if (HasAt(window, q, "</c>")) {
+          scanFrom = q + 4;
+        } else {
+          return npos;
+        }
       }
-      std::size_t close = scanFrom;
-      for (;;) {
-        while (close < window.size() && window[close] != '<') ++close;
-        if (close + 6 > window.size()) return;
-        const char next = window[close + 1];
-        if (next == '!' || next == '?') return;
-        if (next == '/' && HasAt(window, close + 2, "row>")) break;
-        if (!hasCell) return;  // an end tag that is not the row's
-        ++close;
-      }
-      if (hasCell) {
-        cellRow = cellRowNumber;
-        markUsed(columnNumber);
-        if (columnNumber == 1) {
+    } else if (!HasAt(window, p, "</")) {
+      return npos;  // some other child first: the event path decides
+    }
+    std::size_t close = scanFrom;
+    for (;;) {
+      while (close < window.size() && window[close] != '<') ++close;
+      if (close + 6 > window.size()) return npos;
+      const char next = window[close + 1];
+      if (next == '!' || next == '?') return npos;
+      if (next == '/' && HasAt(window, close + 2, "row>")) break;
+      if (!hasCell) return npos;  // an end tag that is not the row's
+      ++close;
+    }
+    if (hasCell) {
+      cellRow = cellRowNumber;
+      markUsed(columnNumber);
+      if (columnNumber == 1) {
+        // The usual cell: a shared string's index in plain digits, taken without the general
+        // conversion (which gives the same text, and tells what is wrong with any other).
+        uint32_t index = 0;
+        bool plainIndex =
+            cellType.size() == 1 && cellType[0] == 's' && !content.empty() && content.size() <= 9;
+        for (std::size_t i = 0; plainIndex && i < content.size(); ++i) {
+          const char digit = content[i];
+          plainIndex = digit >= '0' && digit <= '9';
+          index = index * 10 + static_cast<uint32_t>(digit - '0');
+        }
+        if (plainIndex && index < sharedStrings_.ends.size()) {
+          storeView(cellRow, sharedStrings_.At(index));
+        } else {
           Text text = CellText(cellType, cellStyle, content);
-          if (failure_.error != WorkbookError::None) return;
+          if (failure_.error != WorkbookError::None) return npos;
           store(cellRow, std::move(text));
         }
-        row = cellRow;
-      } else {
-        row = rowNumber;
       }
-      xml.Consume(close + 6);
+      row = cellRow;
+    } else {
+      row = rowNumber;
     }
+    return close + 6;
+  };
+  // Rows are taken from one window until fewer than a long row's bytes are left in it.
+  constexpr std::size_t kFastWindow = 4096;
+  auto fastRows = [&](XmlScanner& xml) {
+    if (!inSheetData || inRow) return;
+    std::string_view window = xml.Peek(kFastWindow);
+    std::size_t at = 0;
+    for (;;) {
+      if (window.size() - at < kFastWindow) {
+        xml.Consume(at);
+        at = 0;
+        window = xml.Peek(kFastWindow);
+      }
+      const std::size_t next = fastRow(window, at);
+      if (next == npos) break;
+      at = next;
+    }
+    xml.Consume(at);
   };
 
   return ScanPart(

@@ -160,6 +160,11 @@ struct SharedStrings {
     const uint32_t begin = index == 0 ? 0 : ends[index - 1];
     return std::string_view(bytes).substr(begin, ends[index] - begin);
   }
+  // A text known to hold no NUL.
+  void AddPlain(std::string_view text) {
+    bytes.append(text);
+    ends.push_back(static_cast<uint32_t>(bytes.size()));
+  }
   void Add(std::string_view text) {
     // A text never holds NUL; dropping it here also keeps the batch conversion's separators unique.
     if (text.find('\0') == std::string_view::npos) {
@@ -453,32 +458,55 @@ bool OoxmlReader::ReadSharedStrings(const std::string& part) {
   bool inTable = false;
   bool inItem = false;
   // Items holding one plain <t> are taken whole from the buffer; others go the event path.
+  // Items are taken from one window until fewer than a long item's bytes are left in it; taken
+  // counts the bytes of whole items, consumed when the window moves or the fast path ends.
+  constexpr std::size_t kFastWindow = 4096;
   auto fastItems = [&](XmlScanner& xml) {
     if (!inTable || inItem) return;
+    std::string_view window = xml.Peek(kFastWindow);
+    std::size_t taken = 0;
     for (;;) {
-      const std::string_view window = xml.Peek(4096);
-      std::size_t at = 0;
+      if (window.size() - taken < kFastWindow) {
+        xml.Consume(taken);
+        taken = 0;
+        window = xml.Peek(kFastWindow);
+      }
+      std::size_t at = taken;
       while (at < window.size() && IsXmlSpace(window[at])) ++at;
-      if (!HasAt(window, at, "<si>")) return;
+      if (!HasAt(window, at, "<si>")) break;
       at += 4;
       if (HasAt(window, at, "<t>")) {
         at += 3;
       } else if (HasAt(window, at, "<t xml:space=\"preserve\">")) {
         at += 24;
       } else {
-        return;
+        break;
       }
+      // One pass finds the end and whether the text needs more than copying.
       std::size_t end = at;
-      while (end < window.size() && window[end] != '<' && window[end] != '&' && window[end] != '\r') ++end;
-      if (!HasAt(window, end, "</t></si>")) return;
-      DecodeEscapes(window.substr(at, end - at), scratch_);
-      if (sharedStrings_.bytes.size() + scratch_.size() > (uint64_t{1} << 31)) {
-        Fail(WorkbookError::Damaged, "shared strings past 2 GiB");
-        return;
+      bool plain = true;
+      for (; end < window.size(); ++end) {
+        const char c = window[end];
+        if (c == '<' || c == '&' || c == '\r') break;
+        if (c == '\0' || (c == '_' && end + 1 < window.size() && window[end + 1] == 'x')) plain = false;
       }
-      sharedStrings_.Add(scratch_);
-      xml.Consume(end + 9);
+      if (!HasAt(window, end, "</t></si>")) break;
+      std::string_view text = window.substr(at, end - at);
+      if (!plain) {
+        DecodeEscapes(text, scratch_);
+        text = scratch_;
+      }
+      if (sharedStrings_.bytes.size() + text.size() > (uint64_t{1} << 31)) {
+        Fail(WorkbookError::Damaged, "shared strings past 2 GiB");
+        break;
+      }
+      if (plain)
+        sharedStrings_.AddPlain(text);
+      else
+        sharedStrings_.Add(text);
+      taken = end + 9;
     }
+    xml.Consume(taken);
   };
   const bool ok = ScanPart(
       part,

@@ -274,12 +274,18 @@ std::size_t ParsePlainTag(std::string_view text, std::size_t at, bool& selfClosi
       selfClosing = true;
       return at + 2;
     }
+    // The local name starts after the last colon, found on the way.
     const std::size_t nameStart = at;
-    while (at < text.size() && text[at] != '=' && !IsXmlSpace(text[at]) && text[at] != '>' && text[at] != '/')
-      ++at;
+    std::size_t localStart = at;
+    for (; at < text.size(); ++at) {
+      const char c = text[at];
+      if (c == '=' || c == '>' || c == '/' || IsXmlSpace(c)) break;
+      if (c == ':') localStart = at + 1;
+    }
     if (at + 1 >= text.size() || text[at] != '=' || (text[at + 1] != '"' && text[at + 1] != '\''))
       return npos;
     const std::string_view name = text.substr(nameStart, at - nameStart);
+    const std::string_view localName = text.substr(localStart, at - localStart);
     const char quote = text[at + 1];
     at += 2;
     const std::size_t valueStart = at;
@@ -288,10 +294,7 @@ std::size_t ParsePlainTag(std::string_view text, std::size_t at, bool& selfClosi
       ++at;
     }
     if (at >= text.size()) return npos;
-    if (!name.starts_with("xmlns")) {
-      const auto colon = name.rfind(':');
-      take(colon == npos ? name : name.substr(colon + 1), text.substr(valueStart, at - valueStart));
-    }
+    if (!name.starts_with("xmlns")) take(localName, text.substr(valueStart, at - valueStart));
     ++at;
   }
 }

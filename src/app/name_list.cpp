@@ -5,6 +5,13 @@
 
 namespace morvane {
 
+namespace {
+
+// The rows of the largest sheet a workbook can hold.
+constexpr std::size_t kSheetRows = 1'048'576;
+
+}  // namespace
+
 int32_t NameList::AppendItem() {
   int32_t position;
   NameListObserver* observer;
@@ -12,6 +19,9 @@ int32_t NameList::AppendItem() {
     std::lock_guard lock(mutex_);
     if (items_.size() >= static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) return -1;
     position = static_cast<int32_t>(items_.size());
+    // Room for a whole sheet's rows at once: room not yet written takes address space, not
+    // memory, and a load of a large sheet then never moves the items it has appended.
+    if (items_.capacity() == 0) items_.reserve(kSheetRows);
     items_.emplace_back();
     observer = observer_;
   }
@@ -20,11 +30,15 @@ int32_t NameList::AppendItem() {
 }
 
 void NameList::SetItemText(int32_t position, const Text& text) {
+  // Copied at the text's own size, before the lock: assigning into the empty item would round
+  // its room up to twice the short-text room, a third more memory for a list of file names. The
+  // old text is freed after the lock too.
+  Text copy(text);
   NameListObserver* observer;
   {
     std::lock_guard lock(mutex_);
     if (position < 0 || static_cast<std::size_t>(position) >= items_.size()) return;
-    items_[static_cast<std::size_t>(position)] = text;
+    items_[static_cast<std::size_t>(position)].swap(copy);
     observer = observer_;
   }
   if (observer) observer->ItemChanged(position);

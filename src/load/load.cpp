@@ -1,6 +1,8 @@
 // The workbook load: the open-file dialog, then column A of the first sheet into the name list.
 #include "load/load.h"
 
+#include <charconv>
+
 #include "app/program_globals.h"
 #include "app/program_texts.h"
 #include "load/builtin_spreadsheet.h"
@@ -52,13 +54,18 @@ void ReadRows(MainWindow& window, SpreadsheetOperations& spreadsheet, LoadRefere
 
   NameList& names = window.Names();
   const int32_t bound = RowCount;
+  // "A" and the row's digits, as JoinTexts and IntToText would give them, written into one
+  // text kept short enough to need no allocation.
+  char digits[16] = {'A'};
+  Text address;
   // i is wider than the bound so that the last test cannot overflow; RowCounter ends at n + 1.
   // The per-row stores need no ordering: a copy job reading them only wants whole values.
   for (int64_t i = 1;; ++i) {
     const auto row = static_cast<int32_t>(i);
     RowCounter.store(row, std::memory_order_relaxed);
     if (i > bound) break;
-    const Text address = JoinTexts({"A", IntToText(row)});
+    const auto written = std::to_chars(digits + 1, digits + sizeof digits, row);
+    address.assign(digits, written.ptr);
     spreadsheet.SetRangeStart(address);
     spreadsheet.SetRangeEnd(address);
     references.cell = spreadsheet.GetRange();

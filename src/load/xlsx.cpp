@@ -160,6 +160,11 @@ struct SharedStrings {
     const uint32_t begin = index == 0 ? 0 : ends[index - 1];
     return std::string_view(bytes).substr(begin, ends[index] - begin);
   }
+  // A text known to hold no NUL.
+  void AddPlain(std::string_view text) {
+    bytes.append(text);
+    ends.push_back(static_cast<uint32_t>(bytes.size()));
+  }
   void Add(std::string_view text) {
     // A text never holds NUL; dropping it here also keeps the batch conversion's separators unique.
     if (text.find('\0') == std::string_view::npos) {
@@ -269,12 +274,18 @@ std::size_t ParsePlainTag(std::string_view text, std::size_t at, bool& selfClosi
       selfClosing = true;
       return at + 2;
     }
+    // The local name starts after the last colon, found on the way.
     const std::size_t nameStart = at;
-    while (at < text.size() && text[at] != '=' && !IsXmlSpace(text[at]) && text[at] != '>' && text[at] != '/')
-      ++at;
+    std::size_t localStart = at;
+    for (; at < text.size(); ++at) {
+      const char c = text[at];
+      if (c == '=' || c == '>' || c == '/' || IsXmlSpace(c)) break;
+      if (c == ':') localStart = at + 1;
+    }
     if (at + 1 >= text.size() || text[at] != '=' || (text[at + 1] != '"' && text[at + 1] != '\''))
       return npos;
     const std::string_view name = text.substr(nameStart, at - nameStart);
+    const std::string_view localName = text.substr(localStart, at - localStart);
     const char quote = text[at + 1];
     at += 2;
     const std::size_t valueStart = at;
@@ -283,10 +294,7 @@ std::size_t ParsePlainTag(std::string_view text, std::size_t at, bool& selfClosi
       ++at;
     }
     if (at >= text.size()) return npos;
-    if (!name.starts_with("xmlns")) {
-      const auto colon = name.rfind(':');
-      take(colon == npos ? name : name.substr(colon + 1), text.substr(valueStart, at - valueStart));
-    }
+    if (!name.starts_with("xmlns")) take(localName, text.substr(valueStart, at - valueStart));
     ++at;
   }
 }
@@ -453,32 +461,55 @@ bool OoxmlReader::ReadSharedStrings(const std::string& part) {
   bool inTable = false;
   bool inItem = false;
   // Items holding one plain <t> are taken whole from the buffer; others go the event path.
+  // Items are taken from one window until fewer than a long item's bytes are left in it; taken
+  // counts the bytes of whole items, consumed when the window moves or the fast path ends.
+  constexpr std::size_t kFastWindow = 4096;
   auto fastItems = [&](XmlScanner& xml) {
     if (!inTable || inItem) return;
+    std::string_view window = xml.Peek(kFastWindow);
+    std::size_t taken = 0;
     for (;;) {
-      const std::string_view window = xml.Peek(4096);
-      std::size_t at = 0;
+      if (window.size() - taken < kFastWindow) {
+        xml.Consume(taken);
+        taken = 0;
+        window = xml.Peek(kFastWindow);
+      }
+      std::size_t at = taken;
       while (at < window.size() && IsXmlSpace(window[at])) ++at;
-      if (!HasAt(window, at, "<si>")) return;
+      if (!HasAt(window, at, "<si>")) break;
       at += 4;
       if (HasAt(window, at, "<t>")) {
         at += 3;
       } else if (HasAt(window, at, "<t xml:space=\"preserve\">")) {
         at += 24;
       } else {
-        return;
+        break;
       }
+      // One pass finds the end and whether the text needs more than copying.
       std::size_t end = at;
-      while (end < window.size() && window[end] != '<' && window[end] != '&' && window[end] != '\r') ++end;
-      if (!HasAt(window, end, "</t></si>")) return;
-      DecodeEscapes(window.substr(at, end - at), scratch_);
-      if (sharedStrings_.bytes.size() + scratch_.size() > (uint64_t{1} << 31)) {
-        Fail(WorkbookError::Damaged, "shared strings past 2 GiB");
-        return;
+      bool plain = true;
+      for (; end < window.size(); ++end) {
+        const char c = window[end];
+        if (c == '<' || c == '&' || c == '\r') break;
+        if (c == '\0' || (c == '_' && end + 1 < window.size() && window[end + 1] == 'x')) plain = false;
       }
-      sharedStrings_.Add(scratch_);
-      xml.Consume(end + 9);
+      if (!HasAt(window, end, "</t></si>")) break;
+      std::string_view text = window.substr(at, end - at);
+      if (!plain) {
+        DecodeEscapes(text, scratch_);
+        text = scratch_;
+      }
+      if (sharedStrings_.bytes.size() + text.size() > (uint64_t{1} << 31)) {
+        Fail(WorkbookError::Damaged, "shared strings past 2 GiB");
+        break;
+      }
+      if (plain)
+        sharedStrings_.AddPlain(text);
+      else
+        sharedStrings_.Add(text);
+      taken = end + 9;
     }
+    xml.Consume(taken);
   };
   const bool ok = ScanPart(
       part,
@@ -629,6 +660,13 @@ bool OoxmlReader::ReadSheet(const std::string& part, FirstSheetColumn& column) {
     if (column.texts.size() < rowNumber) column.texts.resize(rowNumber);
     column.texts[rowNumber - 1] = std::move(text);
   };
+  // A text made at its own size: assigning into an empty one would round its room up.
+  auto storeView = [&](uint32_t rowNumber, std::string_view text) {
+    if (column.texts.size() + 1 == rowNumber)
+      column.texts.emplace_back(text);
+    else
+      store(rowNumber, Text(text));
+  };
   auto markUsed = [&](uint32_t columnNumber) {
     if (cellRow == 0 || cellRow > kMaximumRows || columnNumber > kMaximumColumns) return false;
     if (cellRow > static_cast<uint32_t>(column.lastUsedRow))
@@ -638,107 +676,135 @@ bool OoxmlReader::ReadSheet(const std::string& part, FirstSheetColumn& column) {
 
   // Rows of the usual shape (plain attributes, column A holding at most a formula and a <v>
   // without references) are taken whole from the buffer; any other row goes the event path.
-  auto fastRows = [&](XmlScanner& xml) {
-    constexpr auto npos = std::string_view::npos;
-    if (!inSheetData || inRow) return;
-    for (;;) {
-      const std::string_view window = xml.Peek(4096);
-      std::size_t at = 0;
-      while (at < window.size() && IsXmlSpace(window[at])) ++at;
-      if (window.size() - at < 6 || !HasAt(window, at, "<row")) return;
-      if (!IsXmlSpace(window[at + 4]) && window[at + 4] != '>' && window[at + 4] != '/') return;
-      bool selfClosing;
-      uint32_t rowNumber = row + 1;
-      bool plain = true;
-      std::size_t p =
-          ParsePlainTag(window, at + 4, selfClosing, [&](std::string_view name, std::string_view text) {
-            if (name == "r" && !ParseUnsigned(text, rowNumber)) plain = false;
+  // fastRow takes the row starting at window[at] (after spaces) and returns the index past it, or
+  // npos when the row is not of that shape or not whole in the window.
+  constexpr auto npos = std::string_view::npos;
+  auto fastRow = [&](std::string_view window, std::size_t at) -> std::size_t {
+    while (at < window.size() && IsXmlSpace(window[at])) ++at;
+    if (window.size() - at < 6 || !HasAt(window, at, "<row")) return npos;
+    if (!IsXmlSpace(window[at + 4]) && window[at + 4] != '>' && window[at + 4] != '/') return npos;
+    bool selfClosing;
+    uint32_t rowNumber = row + 1;
+    bool plain = true;
+    std::size_t p =
+        ParsePlainTag(window, at + 4, selfClosing, [&](std::string_view name, std::string_view text) {
+          if (name == "r" && !ParseUnsigned(text, rowNumber)) plain = false;
+        });
+    if (p == npos || !plain) return npos;
+    if (selfClosing) {
+      row = rowNumber;
+      return p;
+    }
+    while (p < window.size() && IsXmlSpace(window[p])) ++p;
+    // From here on, indexes are into the window; after the first cell (and column A's value),
+    // one pass finds the row's end and turns away comments, CDATA and instructions.
+    std::size_t scanFrom = p;
+    bool hasCell = false;
+    uint32_t columnNumber = 1;
+    uint32_t cellRowNumber = rowNumber;
+    std::string_view cellType = "n";
+    uint32_t cellStyle = 0;
+    std::string_view content;
+    if (HasAt(window, p, "<c") && p + 2 < window.size() &&
+        (IsXmlSpace(window[p + 2]) || window[p + 2] == '>' || window[p + 2] == '/')) {
+      hasCell = true;
+      bool cellClosed;
+      std::size_t q =
+          ParsePlainTag(window, p + 2, cellClosed, [&](std::string_view name, std::string_view text) {
+            if (name == "r")
+              ParseCellReference(text, columnNumber, cellRowNumber);
+            else if (name == "t")
+              cellType = text;
+            else if (name == "s" && !ParseUnsigned(text, cellStyle))
+              plain = false;
           });
-      if (p == npos || !plain) return;
-      if (selfClosing) {
-        row = rowNumber;
-        xml.Consume(p);
-        continue;
-      }
-      while (p < window.size() && IsXmlSpace(window[p])) ++p;
-      // From here on, indexes are into the window; after the first cell (and column A's value),
-      // one pass finds the row's end and turns away comments, CDATA and instructions.
-      std::size_t scanFrom = p;
-      bool hasCell = false;
-      uint32_t columnNumber = 1;
-      uint32_t cellRowNumber = rowNumber;
-      std::string_view cellType = "n";
-      uint32_t cellStyle = 0;
-      std::string_view content;
-      if (HasAt(window, p, "<c") && p + 2 < window.size() &&
-          (IsXmlSpace(window[p + 2]) || window[p + 2] == '>' || window[p + 2] == '/')) {
-        hasCell = true;
-        bool cellClosed;
-        std::size_t q =
-            ParsePlainTag(window, p + 2, cellClosed, [&](std::string_view name, std::string_view text) {
-              if (name == "r")
-                ParseCellReference(text, columnNumber, cellRowNumber);
-              else if (name == "t")
-                cellType = text;
-              else if (name == "s" && !ParseUnsigned(text, cellStyle))
-                plain = false;
-            });
-        if (q == npos || !plain) return;
-        if (cellRowNumber == 0 || cellRowNumber > kMaximumRows || columnNumber > kMaximumColumns) return;
-        scanFrom = q;
-        if (columnNumber == 1 && !cellClosed) {
-          if (HasAt(window, q, "<f")) {
-            bool formulaClosed;
-            std::size_t f =
-                ParsePlainTag(window, q + 2, formulaClosed, [](std::string_view, std::string_view) {});
-            if (f == npos) return;
-            if (!formulaClosed) {
-              f = window.find("</f>", f);
-              if (f == npos) return;
-              f += 4;
-            }
-            q = f;
+      if (q == npos || !plain) return npos;
+      if (cellRowNumber == 0 || cellRowNumber > kMaximumRows || columnNumber > kMaximumColumns) return npos;
+      scanFrom = q;
+      if (columnNumber == 1 && !cellClosed) {
+        if (HasAt(window, q, "<f")) {
+          bool formulaClosed;
+          std::size_t f =
+              ParsePlainTag(window, q + 2, formulaClosed, [](std::string_view, std::string_view) {});
+          if (f == npos) return npos;
+          if (!formulaClosed) {
+            f = window.find("</f>", f);
+            if (f == npos) return npos;
+            f += 4;
           }
-          if (HasAt(window, q, "<v>")) {
-            std::size_t end = q + 3;
-            while (end < window.size() && window[end] != '<') ++end;
-            if (!HasAt(window, end, "</v></c>")) return;
-            content = window.substr(q + 3, end - q - 3);
-            if (content.find_first_of("&\r") != npos) return;
-            scanFrom = end + 8;
-          } else if (HasAt(window, q, "</c>")) {
-            scanFrom = q + 4;
-          } else {
-            return;
-          }
+          q = f;
         }
-      } else if (!HasAt(window, p, "</")) {
-        return;  // some other child first: the event path decides
+        if (HasAt(window, q, "<v>")) {
+          std::size_t end = q + 3;
+          while (end < window.size() && window[end] != '<') ++end;
+          if (!HasAt(window, end, "</v></c>")) return npos;
+          content = window.substr(q + 3, end - q - 3);
+          if (content.find_first_of("&\r") != npos) return npos;
+          scanFrom = end + 8;
+        } else if (HasAt(window, q, "</c>")) {
+          scanFrom = q + 4;
+        } else {
+          return npos;
+        }
       }
-      std::size_t close = scanFrom;
-      for (;;) {
-        while (close < window.size() && window[close] != '<') ++close;
-        if (close + 6 > window.size()) return;
-        const char next = window[close + 1];
-        if (next == '!' || next == '?') return;
-        if (next == '/' && HasAt(window, close + 2, "row>")) break;
-        if (!hasCell) return;  // an end tag that is not the row's
-        ++close;
-      }
-      if (hasCell) {
-        cellRow = cellRowNumber;
-        markUsed(columnNumber);
-        if (columnNumber == 1) {
+    } else if (!HasAt(window, p, "</")) {
+      return npos;  // some other child first: the event path decides
+    }
+    std::size_t close = scanFrom;
+    for (;;) {
+      while (close < window.size() && window[close] != '<') ++close;
+      if (close + 6 > window.size()) return npos;
+      const char next = window[close + 1];
+      if (next == '!' || next == '?') return npos;
+      if (next == '/' && HasAt(window, close + 2, "row>")) break;
+      if (!hasCell) return npos;  // an end tag that is not the row's
+      ++close;
+    }
+    if (hasCell) {
+      cellRow = cellRowNumber;
+      markUsed(columnNumber);
+      if (columnNumber == 1) {
+        // The usual cell: a shared string's index in plain digits, taken without the general
+        // conversion (which gives the same text, and tells what is wrong with any other).
+        uint32_t index = 0;
+        bool plainIndex =
+            cellType.size() == 1 && cellType[0] == 's' && !content.empty() && content.size() <= 9;
+        for (std::size_t i = 0; plainIndex && i < content.size(); ++i) {
+          const char digit = content[i];
+          plainIndex = digit >= '0' && digit <= '9';
+          index = index * 10 + static_cast<uint32_t>(digit - '0');
+        }
+        if (plainIndex && index < sharedStrings_.ends.size()) {
+          storeView(cellRow, sharedStrings_.At(index));
+        } else {
           Text text = CellText(cellType, cellStyle, content);
-          if (failure_.error != WorkbookError::None) return;
+          if (failure_.error != WorkbookError::None) return npos;
           store(cellRow, std::move(text));
         }
-        row = cellRow;
-      } else {
-        row = rowNumber;
       }
-      xml.Consume(close + 6);
+      row = cellRow;
+    } else {
+      row = rowNumber;
     }
+    return close + 6;
+  };
+  // Rows are taken from one window until fewer than a long row's bytes are left in it.
+  constexpr std::size_t kFastWindow = 4096;
+  auto fastRows = [&](XmlScanner& xml) {
+    if (!inSheetData || inRow) return;
+    std::string_view window = xml.Peek(kFastWindow);
+    std::size_t at = 0;
+    for (;;) {
+      if (window.size() - at < kFastWindow) {
+        xml.Consume(at);
+        at = 0;
+        window = xml.Peek(kFastWindow);
+      }
+      const std::size_t next = fastRow(window, at);
+      if (next == npos) break;
+      at = next;
+    }
+    xml.Consume(at);
   };
 
   return ScanPart(

@@ -236,24 +236,6 @@ char16_t Windows1252(unsigned char byte) {
   return (byte >= 0x80 && byte < 0xA0) ? kHigh[byte - 0x80] : byte;
 }
 
-void AppendUtf8(char32_t c, std::string& out) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
 std::string Utf16ToUtf8(std::u16string_view text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -264,7 +246,7 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     } else if (c >= 0xD800 && c < 0xE000) {
       c = 0xFFFD;
     }
-    AppendUtf8(c, out);
+    AppendUtf8(out, c);
   }
   return out;
 }
@@ -424,7 +406,7 @@ class WorkbookReader {
       if (byte < 0x80) {
         out.push_back(static_cast<char>(byte));
       } else if (codePage_ == 1252 || codePage_ == 28591 || codePage_ == 0) {
-        AppendUtf8(Windows1252(byte), out);
+        AppendUtf8(out, Windows1252(byte));
       } else {
         out.push_back('?');  // a code page this program cannot convert
       }

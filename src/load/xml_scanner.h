@@ -92,7 +92,4 @@ class XmlScanner {
   std::string error_;
 };
 
-// Appends a code point as UTF-8.
-void AppendUtf8(std::string& out, uint32_t codePoint);
-
 }  // namespace morvane

@@ -126,24 +126,6 @@ std::optional<Text> FromUtf8(std::string_view utf8, bool replace) {
   }
 }
 
-void AppendUtf8(char32_t code, std::string& out) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
 }  // namespace
 
 Text Utf8ToCodepage936(std::string_view utf8) { return *FromUtf8(utf8, true); }
@@ -163,7 +145,7 @@ Text Utf16ToCodepage936(std::u16string_view utf16) {
     } else if (code >= 0xD800 && code <= 0xDFFF) {
       code = 0xFFFD;
     }
-    AppendUtf8(code, utf8);
+    AppendUtf8(utf8, code);
   }
   return Utf8ToCodepage936(utf8);
 }

@@ -31,11 +31,16 @@ ssize_t RealCopyFileRange(int from, int to, std::size_t size) {
 }
 int RealFsync(int descriptor) { return ::fsync(descriptor); }
 int RealRename(const char* from, const char* to) { return ::rename(from, to); }
+int RealLink(int descriptor, const char* to) {
+  char path[32];
+  std::snprintf(path, sizeof path, "/proc/self/fd/%d", descriptor);
+  return ::linkat(AT_FDCWD, path, AT_FDCWD, to, AT_SYMLINK_FOLLOW);
+}
 
 }  // namespace
 
 FileSystemCalls RealFileSystemCalls() {
-  return {&RealOpen, &RealRead, &RealWrite, &RealCopyFileRange, &RealFsync, &RealRename};
+  return {&RealOpen, &RealRead, &RealWrite, &RealCopyFileRange, &RealFsync, &RealRename, &RealLink};
 }
 
 FileSystemCalls fileSystemCalls = RealFileSystemCalls();
@@ -173,6 +178,33 @@ class TemporaryFile {
   bool placed_ = false;
 };
 
+// A file without a name in a folder (O_TMPFILE). Linked in under the target's name when complete,
+// it changes the folder once where a named temporary file and its rename change it twice, and it
+// vanishes by itself if the process dies first.
+class UnnamedFile {
+ public:
+  // Nothing where the file system has no unnamed files, or where /proc, through which one is
+  // named, is missing.
+  static std::optional<UnnamedFile> Create(const std::string& folder, mode_t mode) {
+    static const bool procMounted = ::access("/proc/self/fd", X_OK) == 0;
+    if (!procMounted) return std::nullopt;
+    Descriptor descriptor(fileSystemCalls.open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+    if (!descriptor.Valid()) return std::nullopt;
+    return UnnamedFile(std::move(descriptor));
+  }
+
+  int Get() const { return descriptor_.Get(); }
+
+  // Gives the file the target's name, which must be free.
+  bool Place(const std::string& target) {
+    return fileSystemCalls.link(descriptor_.Get(), target.c_str()) == 0 && descriptor_.Close();
+  }
+
+ private:
+  explicit UnnamedFile(Descriptor descriptor) : descriptor_(std::move(descriptor)) {}
+  Descriptor descriptor_;
+};
+
 // Windows refuses to replace a file the user may not write; renaming over it would not.
 bool MayReplace(const std::string& target) { return ::access(target.c_str(), W_OK) == 0 || errno == ENOENT; }
 
@@ -296,6 +328,19 @@ Descriptor OpenRegularFile(const Text& path, struct stat& info) {
   return descriptor;
 }
 
+// Copies the open source into the file `to` and gives it the source's mode and times.
+bool CopyInto(int from, const struct stat& info, int to, const std::atomic<bool>* stop) {
+  if (!CopyContent(from, to, static_cast<uint64_t>(info.st_size), stop)) return false;
+  // Mode and times are kept as the Windows copy keeps them; a file system that cannot store them
+  // still gets the content. The creation mask usually takes nothing from the mode, saving a call.
+  const mode_t mode = info.st_mode & 0777;
+  const auto mask = CreationMask();
+  if (!mask || (mode & *mask) != 0) (void)::fchmod(to, mode);
+  const struct timespec times[2] = {info.st_atim, info.st_mtim};
+  (void)::futimens(to, times);
+  return true;
+}
+
 }  // namespace
 
 bool CopyFileReplacing(const Text& source, const Text& target, const std::atomic<bool>* stop) {
@@ -304,18 +349,18 @@ bool CopyFileReplacing(const Text& source, const Text& target, const std::atomic
   if (!targetPath) return false;
   struct stat info {};
   const Descriptor from = OpenRegularFile(source, info);
-  if (!from.Valid() || !MayReplace(*targetPath)) return false;
+  if (!from.Valid()) return false;
   const mode_t mode = info.st_mode & 0777;
-  auto temporary = TemporaryFile::Create(FolderOf(*targetPath), mode);
-  if (!temporary || !CopyContent(from.Get(), temporary->Get(), static_cast<uint64_t>(info.st_size), stop))
-    return false;
-  // Mode and times are kept as the Windows copy keeps them; a file system that cannot store them
-  // still gets the content. The creation mask usually takes nothing from the mode, saving a call.
-  const auto mask = CreationMask();
-  if (!mask || (mode & *mask) != 0) (void)::fchmod(temporary->Get(), mode);
-  const struct timespec times[2] = {info.st_atim, info.st_mtim};
-  (void)::futimens(temporary->Get(), times);
-  return temporary->Replace(*targetPath);
+  const std::string folder = FolderOf(*targetPath);
+  if (::access(targetPath->c_str(), W_OK) != 0) {
+    if (errno != ENOENT) return false;
+    // A new target: the copy gets its name only when complete. A name taken meanwhile by another
+    // program fails the copy rather than replace what that program wrote.
+    if (auto unnamed = UnnamedFile::Create(folder, mode))
+      return CopyInto(from.Get(), info, unnamed->Get(), stop) && unnamed->Place(*targetPath);
+  }
+  auto temporary = TemporaryFile::Create(folder, mode);
+  return temporary && CopyInto(from.Get(), info, temporary->Get(), stop) && temporary->Replace(*targetPath);
 }
 
 bool FileExists(const Text& path) {

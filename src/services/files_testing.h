@@ -15,6 +15,8 @@ struct FileSystemCalls {
   ssize_t (*copyFileRange)(int from, int to, std::size_t size);
   int (*fsync)(int descriptor);
   int (*rename)(const char* from, const char* to);
+  // Gives an unnamed file (O_TMPFILE) the name `to`; fails with EEXIST when the name is taken.
+  int (*link)(int descriptor, const char* to);
 };
 
 // The table in use; only tests change it, while no file service runs.

@@ -360,6 +360,51 @@ TEST_F(FilesTest, ACopyCutOffLeavesTheOldTargetAndNoTemporaryFile) {
   EXPECT_EQ(Entries(), (std::vector<std::string>{"dst", "dst/a.txt", "src", "src/a.txt"}));
 }
 
+// A new target is copied into an unnamed file that gets its name only when complete: a cut-off
+// copy leaves no file at all, and a name another program took meanwhile is not replaced.
+TEST_F(FilesTest, ACopyToANewNameCutOffLeavesNoFile) {
+  Put("src/a.txt", std::string(100, 's'));
+  fs::create_directories(DiskPath("dst"));
+  const struct {
+    const char* fault;
+    void (*inject)(FileSystemCalls&);
+  } cases[] = {
+      {"stopped after the first chunk",
+       [](FileSystemCalls& calls) {
+         calls.copyFileRange = [](int from, int to, std::size_t) {
+           stopRequested = true;
+           return RealFileSystemCalls().copyFileRange(from, to, 10);
+         };
+       }},
+      {"kernel copy fails",
+       [](FileSystemCalls& calls) {
+         calls.copyFileRange = [](int, int, std::size_t) -> ssize_t {
+           errno = EIO;
+           return -1;
+         };
+       }},
+      {"the name is taken before the copy is placed",
+       [](FileSystemCalls& calls) {
+         calls.link = [](int, const char*) {
+           errno = EEXIST;
+           return -1;
+         };
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fault);
+    stopRequested = false;
+    {
+      ScopedFileSystemCalls restore;
+      c.inject(fileSystemCalls);
+      EXPECT_FALSE(CopyFileReplacing(PathOf("src\\a.txt"), PathOf("dst\\new.txt"), &stopRequested));
+    }
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"dst", "src", "src/a.txt"}));
+  }
+  ASSERT_TRUE(CopyFileReplacing(PathOf("src\\a.txt"), PathOf("dst\\new.txt")));
+  EXPECT_EQ(Content("dst/new.txt"), std::string(100, 's'));
+}
+
 TEST_F(FilesTest, CopyFallsBackToReadAndWriteAcrossFileSystems) {
   const std::string content(3 << 20, 'z');
   Put("src/big.bin", content);

@@ -64,9 +64,10 @@ std::span<const Control> TabOrder() { return kTabOrder; }
 
 Control NextTabStop(Control from, bool backwards) {
   const auto found = std::find(kTabOrder.begin(), kTabOrder.end(), from);
-  const std::size_t size = kTabOrder.size();
-  const std::size_t index = found == kTabOrder.end() ? 0 : static_cast<std::size_t>(found - kTabOrder.begin());
+  // From a control without a tab stop the cycle starts at either end.
   if (found == kTabOrder.end()) return backwards ? kTabOrder.back() : kTabOrder.front();
+  const std::size_t size = kTabOrder.size();
+  const auto index = static_cast<std::size_t>(found - kTabOrder.begin());
   return kTabOrder[backwards ? (index + size - 1) % size : (index + 1) % size];
 }
 

@@ -534,17 +534,9 @@ class WorkbookReader {
             SetColumnA(row, NumberText(F64(d.data() + 6), LoadU16(d.data() + 4)));
           break;
         }
-        case kRk: {  // RK (MS-XLS 2.4.220)
-          if (d.size() < 10) return CellTooShort(record);
-          const uint16_t row = LoadU16(d.data());
-          UseRow(row);
-          pendingStringRow = -1;
-          if (LoadU16(d.data() + 2) == 0)
-            SetColumnA(row, NumberText(RkValue(LoadU32(d.data() + 6)), LoadU16(d.data() + 4)));
-          break;
-        }
-        case kMulRk: {  // MulRk (MS-XLS 2.4.175)
-          if (d.size() < 12) return CellTooShort(record);
+        case kRk:       // RK (MS-XLS 2.4.220)
+        case kMulRk: {  // MulRk (MS-XLS 2.4.175): its first RkRec, column A if any, lies where RK's does
+          if (d.size() < (record.type == kRk ? 10u : 12u)) return CellTooShort(record);
           const uint16_t row = LoadU16(d.data());
           UseRow(row);
           pendingStringRow = -1;

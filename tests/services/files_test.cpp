@@ -301,11 +301,17 @@ TEST_F(FilesTest, CopyFailsWithoutTouchingTheTarget) {
 
 std::atomic<bool> stopRequested{false};
 
-TEST_F(FilesTest, ACopyCutOffLeavesTheOldTargetAndNoTemporaryFile) {
+// A copy over an existing file goes to a named temporary file renamed over it; a copy to a new
+// name goes to an unnamed file that gets the name only when complete. Cut off, the first leaves
+// the old target and no temporary file, the second no file at all; a name another program took
+// meanwhile is not replaced.
+TEST_F(FilesTest, ACopyCutOffLeavesTheOldTargetOrNoFileAndNoTemporaryFile) {
   Put("src/a.txt", std::string(100, 's'));
   const struct {
     const char* fault;
     void (*inject)(FileSystemCalls&);
+    bool overExisting;  // the fault can strike a copy over an existing file
+    bool toNewName;     // … and a copy to a new name
   } cases[] = {
       {"stopped after the first chunk",
        [](FileSystemCalls& calls) {
@@ -314,14 +320,16 @@ TEST_F(FilesTest, ACopyCutOffLeavesTheOldTargetAndNoTemporaryFile) {
            stopRequested = true;
            return RealFileSystemCalls().copyFileRange(from, to, 10);
          };
-       }},
+       },
+       true, true},
       {"kernel copy fails",
        [](FileSystemCalls& calls) {
          calls.copyFileRange = [](int, int, std::size_t) -> ssize_t {
            errno = EIO;
            return -1;
          };
-       }},
+       },
+       true, true},
       {"buffered copy fails",
        [](FileSystemCalls& calls) {
          calls.copyFileRange = [](int, int, std::size_t) -> ssize_t {
@@ -332,25 +340,41 @@ TEST_F(FilesTest, ACopyCutOffLeavesTheOldTargetAndNoTemporaryFile) {
            errno = ENOSPC;
            return -1;
          };
-       }},
+       },
+       true, true},
       {"rename fails",
        [](FileSystemCalls& calls) {
          calls.rename = [](const char*, const char*) {
            errno = EIO;
            return -1;
          };
-       }},
+       },
+       true, false},
+      {"the name is taken before the copy is placed",
+       [](FileSystemCalls& calls) {
+         calls.link = [](int, const char*) {
+           errno = EEXIST;
+           return -1;
+         };
+       },
+       false, true},
+  };
+  const auto copyWith = [this](void (*inject)(FileSystemCalls&), const char* target) {
+    stopRequested = false;
+    ScopedFileSystemCalls restore;
+    inject(fileSystemCalls);
+    return CopyFileReplacing(PathOf("src\\a.txt"), PathOf(target), &stopRequested);
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.fault);
     Put("dst/a.txt", "old target");
-    stopRequested = false;
-    {
-      ScopedFileSystemCalls restore;
-      c.inject(fileSystemCalls);
-      EXPECT_FALSE(CopyFileReplacing(PathOf("src\\a.txt"), PathOf("dst\\a.txt"), &stopRequested));
+    if (c.overExisting) {
+      EXPECT_FALSE(copyWith(c.inject, "dst\\a.txt"));
+      EXPECT_EQ(Content("dst/a.txt"), "old target");
     }
-    EXPECT_EQ(Content("dst/a.txt"), "old target");
+    if (c.toNewName) {
+      EXPECT_FALSE(copyWith(c.inject, "dst\\new.txt"));
+    }
     EXPECT_EQ(Entries(), (std::vector<std::string>{"dst", "dst/a.txt", "src", "src/a.txt"}));
   }
 
@@ -358,49 +382,6 @@ TEST_F(FilesTest, ACopyCutOffLeavesTheOldTargetAndNoTemporaryFile) {
   EXPECT_FALSE(CopyFileReplacing(PathOf("src\\a.txt"), PathOf("dst\\a.txt"), &stopRequested));
   EXPECT_EQ(Content("dst/a.txt"), "old target");
   EXPECT_EQ(Entries(), (std::vector<std::string>{"dst", "dst/a.txt", "src", "src/a.txt"}));
-}
-
-// A new target is copied into an unnamed file that gets its name only when complete: a cut-off
-// copy leaves no file at all, and a name another program took meanwhile is not replaced.
-TEST_F(FilesTest, ACopyToANewNameCutOffLeavesNoFile) {
-  Put("src/a.txt", std::string(100, 's'));
-  fs::create_directories(DiskPath("dst"));
-  const struct {
-    const char* fault;
-    void (*inject)(FileSystemCalls&);
-  } cases[] = {
-      {"stopped after the first chunk",
-       [](FileSystemCalls& calls) {
-         calls.copyFileRange = [](int from, int to, std::size_t) {
-           stopRequested = true;
-           return RealFileSystemCalls().copyFileRange(from, to, 10);
-         };
-       }},
-      {"kernel copy fails",
-       [](FileSystemCalls& calls) {
-         calls.copyFileRange = [](int, int, std::size_t) -> ssize_t {
-           errno = EIO;
-           return -1;
-         };
-       }},
-      {"the name is taken before the copy is placed",
-       [](FileSystemCalls& calls) {
-         calls.link = [](int, const char*) {
-           errno = EEXIST;
-           return -1;
-         };
-       }},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.fault);
-    stopRequested = false;
-    {
-      ScopedFileSystemCalls restore;
-      c.inject(fileSystemCalls);
-      EXPECT_FALSE(CopyFileReplacing(PathOf("src\\a.txt"), PathOf("dst\\new.txt"), &stopRequested));
-    }
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"dst", "src", "src/a.txt"}));
-  }
   ASSERT_TRUE(CopyFileReplacing(PathOf("src\\a.txt"), PathOf("dst\\new.txt")));
   EXPECT_EQ(Content("dst/new.txt"), std::string(100, 's'));
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <limits>
@@ -32,9 +33,18 @@ ssize_t RealCopyFileRange(int from, int to, std::size_t size) {
 int RealFsync(int descriptor) { return ::fsync(descriptor); }
 int RealRename(const char* from, const char* to) { return ::rename(from, to); }
 int RealLink(int descriptor, const char* to) {
+  // Linking the descriptor itself is the cheaper call but needs a capability most users lack;
+  // its name under /proc works for everyone.
+  static std::atomic<bool> linkDescriptor{true};
+  if (linkDescriptor.load(std::memory_order_relaxed)) {
+    if (::linkat(descriptor, "", AT_FDCWD, to, AT_EMPTY_PATH) == 0) return 0;
+    if (errno != ENOENT) return -1;
+  }
   char path[32];
   std::snprintf(path, sizeof path, "/proc/self/fd/%d", descriptor);
-  return ::linkat(AT_FDCWD, path, AT_FDCWD, to, AT_SYMLINK_FOLLOW);
+  const int result = ::linkat(AT_FDCWD, path, AT_FDCWD, to, AT_SYMLINK_FOLLOW);
+  if (result == 0) linkDescriptor.store(false, std::memory_order_relaxed);
+  return result;
 }
 
 }  // namespace
@@ -131,16 +141,22 @@ uint64_t RandomNumber() {
   return z ^ (z >> 31);
 }
 
+constexpr int kNameAttempts = 16;
+
+// A fresh name for a temporary file in folder; taken names are tried again.
+std::string TemporaryName(const std::string& folder) {
+  char name[40];
+  std::snprintf(name, sizeof name, ".morvane-%016llx.tmp", static_cast<unsigned long long>(RandomNumber()));
+  return folder == "/" ? "/" + std::string(name) : folder + "/" + name;
+}
+
 // A new file beside the one it will replace; removed when destroyed unless it replaced it.
 class TemporaryFile {
  public:
   // Nothing when no new file could be made in the folder.
   static std::optional<TemporaryFile> Create(const std::string& folder, mode_t mode) {
-    for (int attempt = 0; attempt < 16; ++attempt) {
-      char name[40];
-      std::snprintf(name, sizeof name, ".morvane-%016llx.tmp",
-                    static_cast<unsigned long long>(RandomNumber()));
-      std::string path = folder == "/" ? "/" + std::string(name) : folder + "/" + name;
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+      std::string path = TemporaryName(folder);
       const int descriptor =
           fileSystemCalls.open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
       if (descriptor >= 0) return TemporaryFile(std::move(path), descriptor);
@@ -195,9 +211,24 @@ class UnnamedFile {
 
   int Get() const { return descriptor_.Get(); }
 
-  // Gives the file the target's name, which must be free.
+  // Gives the file the target's name; fails with EEXIST where the name is taken.
   bool Place(const std::string& target) {
     return fileSystemCalls.link(descriptor_.Get(), target.c_str()) == 0 && descriptor_.Close();
+  }
+
+  // Puts the file in place of the existing target: named first beside it, then renamed over it.
+  bool Replace(const std::string& folder, const std::string& target) {
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+      const std::string temporary = TemporaryName(folder);
+      if (fileSystemCalls.link(descriptor_.Get(), temporary.c_str()) != 0) {
+        if (errno == EEXIST) continue;
+        return false;
+      }
+      if (descriptor_.Close() && fileSystemCalls.rename(temporary.c_str(), target.c_str()) == 0) return true;
+      ::unlink(temporary.c_str());
+      return false;
+    }
+    return false;
   }
 
  private:
@@ -352,13 +383,14 @@ bool CopyFileReplacing(const Text& source, const Text& target, const std::atomic
   if (!from.Valid()) return false;
   const mode_t mode = info.st_mode & 0777;
   const std::string folder = FolderOf(*targetPath);
-  if (::access(targetPath->c_str(), W_OK) != 0) {
-    if (errno != ENOENT) return false;
-    // A new target: the copy gets its name only when complete. A name taken meanwhile by another
-    // program fails the copy rather than replace what that program wrote.
-    if (auto unnamed = UnnamedFile::Create(folder, mode))
-      return CopyInto(from.Get(), info, unnamed->Get(), stop) && unnamed->Place(*targetPath);
+  // The copy gets the target's name only when complete. Most targets are new, so linking it in
+  // is tried first: it fails where the name is taken, which spares looking beforehand.
+  if (auto unnamed = UnnamedFile::Create(folder, mode)) {
+    if (!CopyInto(from.Get(), info, unnamed->Get(), stop)) return false;
+    if (unnamed->Place(*targetPath)) return true;
+    return errno == EEXIST && MayReplace(*targetPath) && unnamed->Replace(folder, *targetPath);
   }
+  if (!MayReplace(*targetPath)) return false;
   auto temporary = TemporaryFile::Create(folder, mode);
   return temporary && CopyInto(from.Get(), info, temporary->Get(), stop) && temporary->Replace(*targetPath);
 }

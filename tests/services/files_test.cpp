@@ -301,10 +301,9 @@ TEST_F(FilesTest, CopyFailsWithoutTouchingTheTarget) {
 
 std::atomic<bool> stopRequested{false};
 
-// A copy over an existing file goes to a named temporary file renamed over it; a copy to a new
-// name goes to an unnamed file that gets the name only when complete. Cut off, the first leaves
-// the old target and no temporary file, the second no file at all; a name another program took
-// meanwhile is not replaced.
+// A copy goes to an unnamed file that gets the target's name only when complete, or, where the
+// file system has no unnamed files, to a named temporary file. Cut off, a copy over an existing
+// file leaves the old target and a copy to a new name no file; neither leaves a temporary file.
 TEST_F(FilesTest, ACopyCutOffLeavesTheOldTargetOrNoFileAndNoTemporaryFile) {
   Put("src/a.txt", std::string(100, 's'));
   const struct {
@@ -312,6 +311,7 @@ TEST_F(FilesTest, ACopyCutOffLeavesTheOldTargetOrNoFileAndNoTemporaryFile) {
     void (*inject)(FileSystemCalls&);
     bool overExisting;  // the fault can strike a copy over an existing file
     bool toNewName;     // … and a copy to a new name
+    bool unnamedOnly;   // … only where the copy goes to an unnamed file
   } cases[] = {
       {"stopped after the first chunk",
        [](FileSystemCalls& calls) {
@@ -321,7 +321,7 @@ TEST_F(FilesTest, ACopyCutOffLeavesTheOldTargetOrNoFileAndNoTemporaryFile) {
            return RealFileSystemCalls().copyFileRange(from, to, 10);
          };
        },
-       true, true},
+       true, true, false},
       {"kernel copy fails",
        [](FileSystemCalls& calls) {
          calls.copyFileRange = [](int, int, std::size_t) -> ssize_t {
@@ -329,7 +329,7 @@ TEST_F(FilesTest, ACopyCutOffLeavesTheOldTargetOrNoFileAndNoTemporaryFile) {
            return -1;
          };
        },
-       true, true},
+       true, true, false},
       {"buffered copy fails",
        [](FileSystemCalls& calls) {
          calls.copyFileRange = [](int, int, std::size_t) -> ssize_t {
@@ -341,7 +341,7 @@ TEST_F(FilesTest, ACopyCutOffLeavesTheOldTargetOrNoFileAndNoTemporaryFile) {
            return -1;
          };
        },
-       true, true},
+       true, true, false},
       {"rename fails",
        [](FileSystemCalls& calls) {
          calls.rename = [](const char*, const char*) {
@@ -349,41 +349,68 @@ TEST_F(FilesTest, ACopyCutOffLeavesTheOldTargetOrNoFileAndNoTemporaryFile) {
            return -1;
          };
        },
-       true, false},
-      {"the name is taken before the copy is placed",
+       true, false, false},
+      {"linking the copy in fails",
        [](FileSystemCalls& calls) {
          calls.link = [](int, const char*) {
+           errno = EIO;
+           return -1;
+         };
+       },
+       true, true, true},
+      {"every temporary name is taken",
+       [](FileSystemCalls& calls) {
+         calls.link = [](int descriptor, const char* to) {
+           if (std::string_view(to).find(".morvane-") == std::string_view::npos)
+             return RealFileSystemCalls().link(descriptor, to);
            errno = EEXIST;
            return -1;
          };
        },
-       false, true},
+       true, false, true},
   };
-  const auto copyWith = [this](void (*inject)(FileSystemCalls&), const char* target) {
-    stopRequested = false;
-    ScopedFileSystemCalls restore;
-    inject(fileSystemCalls);
-    return CopyFileReplacing(PathOf("src\\a.txt"), PathOf(target), &stopRequested);
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.fault);
-    Put("dst/a.txt", "old target");
-    if (c.overExisting) {
-      EXPECT_FALSE(copyWith(c.inject, "dst\\a.txt"));
-      EXPECT_EQ(Content("dst/a.txt"), "old target");
+  for (const bool unnamedFiles : {true, false}) {
+    const auto copyWith = [&](void (*inject)(FileSystemCalls&), const char* target) {
+      stopRequested = false;
+      ScopedFileSystemCalls restore;
+      inject(fileSystemCalls);
+      if (!unnamedFiles) {
+        fileSystemCalls.open = [](const char* path, int flags, mode_t mode) {
+          if ((flags & O_TMPFILE) == O_TMPFILE) {
+            errno = EOPNOTSUPP;
+            return -1;
+          }
+          return RealFileSystemCalls().open(path, flags, mode);
+        };
+      }
+      return CopyFileReplacing(PathOf("src\\a.txt"), PathOf(target), &stopRequested);
+    };
+    for (const auto& c : cases) {
+      if (c.unnamedOnly && !unnamedFiles) continue;
+      SCOPED_TRACE(testing::Message() << c.fault << (unnamedFiles ? "" : ", no unnamed files"));
+      Put("dst/a.txt", "old target");
+      if (c.overExisting) {
+        EXPECT_FALSE(copyWith(c.inject, "dst\\a.txt"));
+        EXPECT_EQ(Content("dst/a.txt"), "old target");
+      }
+      if (c.toNewName) {
+        EXPECT_FALSE(copyWith(c.inject, "dst\\new.txt"));
+      }
+      EXPECT_EQ(Entries(), (std::vector<std::string>{"dst", "dst/a.txt", "src", "src/a.txt"}));
     }
-    if (c.toNewName) {
-      EXPECT_FALSE(copyWith(c.inject, "dst\\new.txt"));
-    }
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"dst", "dst/a.txt", "src", "src/a.txt"}));
+    SCOPED_TRACE(unnamedFiles ? "no fault" : "no fault, no unnamed files");
+    EXPECT_TRUE(copyWith([](FileSystemCalls&) {}, "dst\\a.txt"));
+    EXPECT_TRUE(copyWith([](FileSystemCalls&) {}, "dst\\new.txt"));
+    EXPECT_EQ(Content("dst/a.txt"), std::string(100, 's'));
+    EXPECT_EQ(Content("dst/new.txt"), std::string(100, 's'));
+    fs::remove(DiskPath("dst/new.txt"));
   }
 
+  Put("dst/a.txt", "old target");
   stopRequested = true;
   EXPECT_FALSE(CopyFileReplacing(PathOf("src\\a.txt"), PathOf("dst\\a.txt"), &stopRequested));
   EXPECT_EQ(Content("dst/a.txt"), "old target");
   EXPECT_EQ(Entries(), (std::vector<std::string>{"dst", "dst/a.txt", "src", "src/a.txt"}));
-  ASSERT_TRUE(CopyFileReplacing(PathOf("src\\a.txt"), PathOf("dst\\new.txt")));
-  EXPECT_EQ(Content("dst/new.txt"), std::string(100, 's'));
 }
 
 TEST_F(FilesTest, CopyFallsBackToReadAndWriteAcrossFileSystems) {

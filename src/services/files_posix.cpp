@@ -462,8 +462,8 @@ bool AppendToFile(const Text& path, std::span<const unsigned char> bytes) {
   if (path.empty()) return false;
   const auto systemPath = SystemPath(path);
   if (!systemPath) return false;
-  Descriptor descriptor(
-      fileSystemCalls.open(systemPath->c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666));
+  Descriptor descriptor(fileSystemCalls.open(systemPath->c_str(),
+                                             O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666));
   if (!descriptor.Valid()) return false;
   const bool written = WriteAll(descriptor.Get(), bytes.data(), bytes.size());
   return descriptor.Close() && written;

@@ -10,6 +10,9 @@ namespace {
 // The rows of the largest sheet a workbook can hold.
 constexpr std::size_t kSheetRows = 1'048'576;
 
+// What a text holds without a block of its own.
+constexpr std::size_t kShortTextRoom = Text().capacity();
+
 }  // namespace
 
 int32_t NameList::AppendItem() {
@@ -30,15 +33,22 @@ int32_t NameList::AppendItem() {
 }
 
 void NameList::SetItemText(int32_t position, const Text& text) {
-  // Copied at the text's own size, before the lock: assigning into the empty item would round
-  // its room up to twice the short-text room, a third more memory for a list of file names. The
-  // old text is freed after the lock too.
-  Text copy(text);
+  // A text longer than an item's own room is copied at its own size, before the lock: assigning
+  // it into the empty item would round its room up to twice the short-text room, a third more
+  // memory for a list of long file names. The old text is freed after the lock too.
+  const bool fitsInItem = text.size() <= kShortTextRoom;
+  Text copy = fitsInItem ? Text() : text;
   NameListObserver* observer;
   {
     std::lock_guard lock(mutex_);
     if (position < 0 || static_cast<std::size_t>(position) >= items_.size()) return;
-    items_[static_cast<std::size_t>(position)].swap(copy);
+    Text& item = items_[static_cast<std::size_t>(position)];
+    if (fitsInItem && item.capacity() == kShortTextRoom) {
+      item.assign(text);
+    } else {
+      if (fitsInItem) copy = text;
+      item.swap(copy);
+    }
     observer = observer_;
   }
   if (observer) observer->ItemChanged(position);

@@ -112,7 +112,7 @@ void BuiltinSpreadsheet::SetApplicationVisible(bool) {}
 
 void BuiltinSpreadsheet::AttachWorkbook() {
   if (!created_) return;
-  range_.reset();
+  range_ = nullptr;
   attached_ = true;
   workbookSheet_ = std::make_shared<Sheet>();
   sheet_ = workbookSheet_;
@@ -152,44 +152,42 @@ void BuiltinSpreadsheet::SelectSheet(int32_t index) {
 
 ObjectReference BuiltinSpreadsheet::GetSheet() { return sheet_; }
 
-ObjectReference BuiltinSpreadsheet::GetRange() { return range_; }
+ObjectReference BuiltinSpreadsheet::GetRange() { return range_ ? *range_ : nullptr; }
 
 void BuiltinSpreadsheet::SetRangeStart(const Text& cell) {
   if (!created_) return;
-  rangeStart_ = cell;
-  rangeStartAddress_ = ParseCellAddress(rangeStart_);
+  rangeStart_ = ParseCellAddress(cell);
 }
 
 void BuiltinSpreadsheet::SetRangeEnd(const Text& cell) {
   if (!sheet_) return;
-  rangeEnd_ = cell;
-  const CellAddress start = rangeStartAddress_;
-  // The load gives the same address twice: one cell.
-  const CellAddress end = rangeEnd_ == rangeStart_ ? start : ParseCellAddress(rangeEnd_);
+  const CellAddress start = rangeStart_;
+  const CellAddress end = ParseCellAddress(cell);
   if (!start.Valid() || !end.Valid()) {
-    range_.reset();
+    range_ = nullptr;
     return;
   }
-  std::shared_ptr<Range> range = SpareRange();
-  if (range->sheet != sheet_) range->sheet = sheet_;
-  range->firstRow = std::min(start.row, end.row);
-  range->lastRow = std::max(start.row, end.row);
-  range->firstColumn = std::min(start.column, end.column);
-  range->lastColumn = std::max(start.column, end.column);
-  range->rows = false;
-  range_ = std::move(range);
+  std::shared_ptr<Range>& slot = SpareRange();
+  Range& range = *slot;
+  if (range.sheet != sheet_) range.sheet = sheet_;
+  range.firstRow = std::min(start.row, end.row);
+  range.lastRow = std::max(start.row, end.row);
+  range.firstColumn = std::min(start.column, end.column);
+  range.lastColumn = std::max(start.column, end.column);
+  range.rows = false;
+  range_ = &slot;
 }
 
-std::shared_ptr<BuiltinSpreadsheet::Range> BuiltinSpreadsheet::SpareRange() {
+std::shared_ptr<BuiltinSpreadsheet::Range>& BuiltinSpreadsheet::SpareRange() {
   for (std::shared_ptr<Range>& spare : spareRanges_) {
-    if (!spare) {
-      spare = std::make_shared<Range>();
-      return spare;
-    }
+    if (!spare) spare = std::make_shared<Range>();
     // Held by nobody but this array: no one can see it change.
     if (spare.use_count() == 1) return spare;
   }
-  return std::make_shared<Range>();
+  // Every range is held elsewhere: the last slot leaves its range to its holders.
+  std::shared_ptr<Range>& last = spareRanges_.back();
+  last = std::make_shared<Range>();
+  return last;
 }
 
 const BuiltinSpreadsheet::Range* BuiltinSpreadsheet::AsRange(const ObjectReference& object) const {
@@ -241,18 +239,16 @@ Text BuiltinSpreadsheet::ReadText(const ObjectReference& object, std::string_vie
 
 void BuiltinSpreadsheet::CloseWorkbooks() {
   if (!attached_) return;
-  range_.reset();
+  range_ = nullptr;
   sheet_.reset();
   workbookSheet_.reset();
 }
 
 void BuiltinSpreadsheet::DetachWorkbook() {
-  range_.reset();
+  range_ = nullptr;
   sheet_.reset();
   workbookSheet_.reset();
-  rangeStart_.clear();
-  rangeEnd_.clear();
-  rangeStartAddress_ = {};
+  rangeStart_ = {};
   attached_ = false;
 }
 

@@ -58,7 +58,7 @@ class BuiltinSpreadsheet : public SpreadsheetOperations {
   struct Range;
 
  private:
-  std::shared_ptr<Range> SpareRange();
+  std::shared_ptr<Range>& SpareRange();
   const Range* AsRange(const ObjectReference& object) const;
 
   WorkbookReader reader_;
@@ -67,13 +67,14 @@ class BuiltinSpreadsheet : public SpreadsheetOperations {
   // First sheet of the current workbook, and the current sheet (the same or none).
   std::shared_ptr<Sheet> workbookSheet_;
   std::shared_ptr<Sheet> sheet_;
-  std::shared_ptr<Range> range_;
-  Text rangeStart_;
-  Text rangeEnd_;
-  CellAddress rangeStartAddress_;
+  // The current range: a slot of spareRanges_, or none. Being current takes no reference, so
+  // making a range current costs no count.
+  const std::shared_ptr<Range>* range_ = nullptr;
+  // Only the cells the texts name are kept: nothing reads the texts back.
+  CellAddress rangeStart_;
   // The load asks for one cell per row: range objects nobody else holds are used again, so a
   // row costs no allocation.
-  std::array<std::shared_ptr<Range>, 2> spareRanges_;
+  std::array<std::shared_ptr<Range>, 3> spareRanges_;
   WorkbookFailure lastFailure_;
 };
 

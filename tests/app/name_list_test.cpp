@@ -51,6 +51,20 @@ TEST(NameListTest, TextsComeBackWholeByteForByte) {
   }
 }
 
+// An item set again takes the new text whole, short after long and long after short.
+TEST(NameListTest, AnItemSetAgainHoldsOnlyItsLatestText) {
+  const std::string sequence[] = {
+      "short.txt",          std::string(40, 'L'),  "s",    "", std::string(17, 'M'),
+      std::string(15, 'f'), std::string(300, 'X'), "a.txt"};
+  NameList list;
+  list.AppendItem();
+  for (const auto& text : sequence) {
+    SCOPED_TRACE(text.size());
+    list.SetItemText(0, text);
+    EXPECT_EQ(list.GetItemText(0), text);
+  }
+}
+
 TEST(NameListTest, TheEmptyTableEmptiesTheListAndAppendsStartAgain) {
   NameList list;
   for (int i = 0; i < 3; ++i) list.SetItemText(list.AppendItem(), "name");

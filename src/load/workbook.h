@@ -44,7 +44,7 @@ class ColumnTexts {
   bool empty() const { return ends_.empty(); }
   // Drops the rows from `rows` on.
   void Truncate(std::size_t rows);
-  // Room for `rows` rows of `bytes` bytes in all, as a hint.
+  // Room for `rows` rows of `bytes` bytes in all, as a hint; 0 where the bytes are not known.
   void Reserve(std::size_t rows, std::size_t bytes);
   std::vector<Text> ToVector() const;
 

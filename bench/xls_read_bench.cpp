@@ -26,9 +26,7 @@ int main(int argc, char** argv) {
   }
   if (argc > 2 && std::strcmp(argv[2], "--print") == 0) {
     for (int32_t row = 0; row < result.column.lastUsedRow; ++row) {
-      const auto& texts = result.column.texts;
-      const auto utf8 =
-          row < static_cast<int32_t>(texts.size()) ? morvane::Codepage936ToUtf8(texts[row]) : "";
+      const auto utf8 = morvane::Codepage936ToUtf8(result.column.texts.Get(static_cast<std::size_t>(row)));
       std::printf("%s\n", utf8 ? utf8->c_str() : "<not CP936>");
     }
   }

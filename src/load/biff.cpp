@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -252,8 +253,9 @@ std::string Utf16ToUtf8(std::u16string_view text) {
 }
 
 // The text of a shared string. Plain ASCII is the same in code page 936, so most names skip the
-// conversion; the result is the one the shared rule gives.
-Text SharedStringText(const SharedStrings& strings, size_t index) {
+// conversion and are given as the stream's own bytes; others are converted into `converted`. The
+// result is the one the shared rule gives.
+std::string_view SharedStringText(const SharedStrings& strings, size_t index, Text& converted) {
   ContinuedReader reader(strings.parts, strings.places[index].first, strings.places[index].second);
   uint16_t count = 0, runs = 0;
   uint8_t flags = 0;
@@ -263,19 +265,20 @@ Text SharedStringText(const SharedStrings& strings, size_t index) {
   reader.ReadByte(flags);
   if (flags & 0x08) reader.ReadU16(runs);
   if (flags & 0x04) reader.ReadU32(extendedSize);
-  if (count == 0) return Text();
+  if (count == 0) return {};
   const bool twoBytes = (flags & 0x01) != 0;
   if (!twoBytes) {
     const auto bytes = reader.Contiguous(count);
     if (!bytes.empty() &&
         std::all_of(bytes.begin(), bytes.end(), [](unsigned char c) { return c != 0 && c < 0x80; })) {
-      return Text(bytes.begin(), bytes.end());
+      return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
     }
   }
   std::u16string characters;
   characters.reserve(count);
   reader.Characters(count, twoBytes, &characters);
-  return StringCellTextUtf16(characters);
+  converted = StringCellTextUtf16(characters);
+  return converted;
 }
 
 class WorkbookReader {
@@ -461,10 +464,7 @@ class WorkbookReader {
   }
 
   void UseRow(uint16_t row) { lastRow_ = std::max<int32_t>(lastRow_, static_cast<int32_t>(row) + 1); }
-  void SetColumnA(uint16_t row, Text text) {
-    if (row >= column_.texts.size()) column_.texts.resize(static_cast<size_t>(row) + 1);
-    column_.texts[row] = std::move(text);
-  }
+  void SetColumnA(uint16_t row, std::string_view text) { column_.texts.Set(row, text); }
 
   WorkbookReadResult ReadFirstSheet() {
     if (!haveSheet_) return Failure(WorkbookError::Damaged, "workbook without a BOUNDSHEET record");
@@ -496,7 +496,7 @@ class WorkbookReader {
         case kDimensions:  // Dimensions (MS-XLS 2.4.90): only a hint for the memory to reserve
           if (d.size() >= 8) {
             const uint32_t rows = biff8_ ? LoadU32(d.data() + 4) : LoadU16(d.data() + 2);
-            column_.texts.reserve(std::min<uint32_t>(rows, 65536));
+            column_.texts.Reserve(std::min<uint32_t>(rows, 65536), 0);
           }
           break;
         case kLabelSst: {  // LabelSst (MS-XLS 2.4.149)
@@ -510,7 +510,8 @@ class WorkbookReader {
             return Failure(WorkbookError::Damaged,
                            "LABELSST index " + std::to_string(index) + " beyond the SST");
           }
-          SetColumnA(row, SharedStringText(strings_, index));
+          Text converted;
+          SetColumnA(row, SharedStringText(strings_, index, converted));
           break;
         }
         case kLabel:      // Label (MS-XLS 2.4.148)
@@ -522,7 +523,7 @@ class WorkbookReader {
           if (LoadU16(d.data() + 2) != 0) break;
           Text text;
           if (!ReadLabelText(d.subspan(6), text)) return CellTooShort(record);
-          SetColumnA(row, std::move(text));
+          SetColumnA(row, text);
           break;
         }
         case kNumber: {  // Number (MS-XLS 2.4.180)
@@ -603,7 +604,7 @@ class WorkbookReader {
           } else if (!ReadLabelText(d, text)) {
             return CellTooShort(record);
           }
-          SetColumnA(static_cast<uint16_t>(row), std::move(text));
+          SetColumnA(static_cast<uint16_t>(row), text);
           break;
         }
         default:
@@ -612,7 +613,7 @@ class WorkbookReader {
     }
     if (cursor.Cut()) return Failure(WorkbookError::Damaged, "first sheet cut inside a record");
     column_.lastUsedRow = lastRow_;
-    if (column_.texts.size() > static_cast<size_t>(lastRow_)) column_.texts.resize(lastRow_);
+    column_.texts.Truncate(static_cast<size_t>(lastRow_));
     return {true, std::move(column_), {}};
   }
 

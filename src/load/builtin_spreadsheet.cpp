@@ -54,34 +54,18 @@ CellAddress ParseCellAddress(std::string_view address) {
   return {column, row};
 }
 
-// The first sheet of a workbook: column A and the used range's last row. The texts are packed
-// into one block: a million names then take their bytes and an offset each, not a string object
-// and an allocation each, which keeps the load's peak memory down while the list fills.
+// The first sheet of a workbook: column A and the used range's last row. Column A stays as the
+// reader packed it, its bytes in one block: no second copy of the names is made while the list
+// fills.
 struct BuiltinSpreadsheet::Sheet : SpreadsheetObject {
   Sheet() = default;
-  explicit Sheet(FirstSheetColumn read) : lastUsedRow(read.lastUsedRow) {
-    std::size_t total = 0;
-    for (const Text& text : read.texts) total += text.size();
-    bytes.reserve(total);
-    ends.reserve(read.texts.size());
-    for (Text& text : read.texts) {
-      bytes += text;
-      ends.push_back(bytes.size());
-      Text().swap(text);  // given back as we go, so the two copies never both exist whole
-    }
-  }
+  explicit Sheet(FirstSheetColumn read) : lastUsedRow(read.lastUsedRow), texts(std::move(read.texts)) {}
 
   // Text of A(row); the empty text below the last text read.
-  Text TextOf(int32_t row) const {
-    const auto index = static_cast<std::size_t>(row - 1);
-    if (row < 1 || index >= ends.size()) return {};
-    const std::size_t begin = index == 0 ? 0 : ends[index - 1];
-    return Text(bytes, begin, ends[index] - begin);
-  }
+  Text TextOf(int32_t row) const { return row < 1 ? Text() : texts.Get(static_cast<std::size_t>(row - 1)); }
 
   int32_t lastUsedRow = 0;
-  std::string bytes;
-  std::vector<std::size_t> ends;
+  ColumnTexts texts;
 };
 
 // A block of cells of a sheet; `rows` marks the row collection of such a block.

@@ -656,17 +656,7 @@ bool OoxmlReader::ReadSheet(const std::string& part, FirstSheetColumn& column) {
   uint32_t style = 0;
   std::string value;
 
-  auto store = [&](uint32_t rowNumber, Text text) {
-    if (column.texts.size() < rowNumber) column.texts.resize(rowNumber);
-    column.texts[rowNumber - 1] = std::move(text);
-  };
-  // A text made at its own size: assigning into an empty one would round its room up.
-  auto storeView = [&](uint32_t rowNumber, std::string_view text) {
-    if (column.texts.size() + 1 == rowNumber)
-      column.texts.emplace_back(text);
-    else
-      store(rowNumber, Text(text));
-  };
+  auto store = [&](uint32_t rowNumber, std::string_view text) { column.texts.Set(rowNumber - 1, text); };
   auto markUsed = [&](uint32_t columnNumber) {
     if (cellRow == 0 || cellRow > kMaximumRows || columnNumber > kMaximumColumns) return false;
     if (cellRow > static_cast<uint32_t>(column.lastUsedRow))
@@ -775,11 +765,11 @@ bool OoxmlReader::ReadSheet(const std::string& part, FirstSheetColumn& column) {
           index = index * 10 + static_cast<uint32_t>(digit - '0');
         }
         if (plainIndex && index < sharedStrings_.ends.size()) {
-          storeView(cellRow, sharedStrings_.At(index));
+          store(cellRow, sharedStrings_.At(index));
         } else {
           Text text = CellText(cellType, cellStyle, content);
           if (failure_.error != WorkbookError::None) return npos;
-          store(cellRow, std::move(text));
+          store(cellRow, text);
         }
       }
       row = cellRow;
@@ -826,7 +816,7 @@ bool OoxmlReader::ReadSheet(const std::string& part, FirstSheetColumn& column) {
                 ParseCellReference(
                     colon == std::string_view::npos ? *reference : reference->substr(colon + 1), columns,
                     rows);
-                column.texts.reserve(std::min(rows, kMaximumRows));
+                column.texts.Reserve(std::min(rows, kMaximumRows), 0);
               }
             }
             return true;
@@ -872,7 +862,7 @@ bool OoxmlReader::ReadSheet(const std::string& part, FirstSheetColumn& column) {
           inColumnA = false;
           Text text = CellText(type, style, value);
           if (failure_.error != WorkbookError::None) return false;
-          store(cellRow, std::move(text));
+          store(cellRow, text);
           if (inRow && xml.SkipRest()) inRow = false;
         } else if (name == "v" || name == "t") {
           inValue = false;

@@ -35,7 +35,11 @@ TEST(CellAddressTest, ParsesAddressesAndRefusesTheRest) {
 // A reader that gives "a", "b" in A1:A2 and a used range down to row 5, or fails.
 WorkbookReadResult FakeRead(const Text& path) {
   if (path != "names.xlsx") return {false, {}, {WorkbookError::CannotOpenFile, "fake"}};
-  return {true, {5, {"a", "b"}}, {}};
+  FirstSheetColumn column;
+  column.lastUsedRow = 5;
+  column.texts.Set(0, "a");
+  column.texts.Set(1, "b");
+  return {true, std::move(column), {}};
 }
 
 class BuiltinSpreadsheetTest : public testing::Test {
@@ -196,8 +200,7 @@ TEST(BuiltinSpreadsheetLoadTest, UsedRangeBelowRowOneIsReadFromA1ToItsLastRow) {
     return std::make_unique<BuiltinSpreadsheet>([](const Text&) {
       FirstSheetColumn column;
       column.lastUsedRow = 10;
-      column.texts = {"", ""};
-      for (int row = 3; row <= 10; ++row) column.texts.push_back("name" + std::to_string(row));
+      for (int row = 3; row <= 10; ++row) column.texts.Set(row - 1, "name" + std::to_string(row));
       return WorkbookReadResult{true, std::move(column), {}};
     });
   };

@@ -71,8 +71,7 @@ void ExpectColumn(const WorkbookReadResult& result, const Scenario& scenario) {
   EXPECT_LE(result.column.texts.size(), static_cast<std::size_t>(result.column.lastUsedRow));
   std::vector<Text> rows;
   for (int32_t i = 0; i < result.column.lastUsedRow; ++i)
-    rows.push_back(static_cast<std::size_t>(i) < result.column.texts.size() ? result.column.texts[i]
-                                                                            : Text());
+    rows.push_back(result.column.texts.Get(static_cast<std::size_t>(i)));
   EXPECT_EQ(rows, scenario.rows);
 }
 

@@ -61,10 +61,8 @@ Bytes CodePage(uint16_t codePage) {
 void ExpectColumn(const WorkbookReadResult& result, int32_t lastUsedRow, const std::vector<Text>& texts) {
   ASSERT_TRUE(result.ok) << result.failure.detail;
   EXPECT_EQ(result.column.lastUsedRow, lastUsedRow);
-  for (size_t i = 0; i < texts.size(); ++i) {
-    const Text actual = i < result.column.texts.size() ? result.column.texts[i] : Text();
-    EXPECT_EQ(actual, texts[i]) << "row " << i + 1;
-  }
+  for (size_t i = 0; i < texts.size(); ++i)
+    EXPECT_EQ(result.column.texts.Get(i), texts[i]) << "row " << i + 1;
 }
 
 TEST(XlsRecordsTest, Biff5StringsFollowTheCodePage) {
@@ -117,6 +115,17 @@ TEST(XlsRecordsTest, FormulaTextComesFromTheFollowingStringRecord) {
   const Bytes sheet = Join({formula(0, 1), stringRecord("from B1"), formula(1, 0), Record(0x04BC, {0, 0}),
                             stringRecord("from A2")});
   ExpectColumn(ReadFile(u"Workbook", testing::WorkbookStream(0x0600, {}, sheet)), 2, {"", "from A2"});
+}
+
+// Cell records out of row order or repeated: the record read last gives the row's text.
+TEST(XlsRecordsTest, CellsOutOfRowOrderOrRepeatedKeepTheLastRecord) {
+  const Bytes sheet =
+      Join({NumberRecord(2, 0, 3), NumberRecord(0, 0, 1), NumberRecord(2, 0, 33), NumberRecord(4, 0, 5),
+            NumberRecord(0, 0, 11), NumberRecord(4, 0, 55), NumberRecord(6, 1, 9)});
+  const auto result = ReadFile(u"Workbook", testing::WorkbookStream(0x0600, {}, sheet));
+  ASSERT_TRUE(result.ok) << result.failure.detail;
+  EXPECT_EQ(result.column.lastUsedRow, 7);
+  EXPECT_EQ(result.column.texts.ToVector(), (std::vector<Text>{"11", "", "33", "", "55"}));
 }
 
 TEST(XlsRecordsTest, CellsOfAnEmbeddedChartAreNotTheSheet) {

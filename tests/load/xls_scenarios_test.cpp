@@ -21,7 +21,7 @@ WorkbookReadResult ReadXls(const std::string& name) { return ReadFirstSheetColum
 // Every row from A1 to the last used row, rows past the stored texts as the empty text.
 std::vector<Text> Rows(const FirstSheetColumn& column) {
   std::vector<Text> rows(static_cast<size_t>(std::max(column.lastUsedRow, 0)));
-  for (size_t i = 0; i < rows.size() && i < column.texts.size(); ++i) rows[i] = column.texts[i];
+  for (size_t i = 0; i < rows.size(); ++i) rows[i] = column.texts.Get(i);
   return rows;
 }
 

@@ -189,7 +189,7 @@ TEST(XlsxSheet, EveryRowShapeGivesTheSameColumn) {
   EXPECT_EQ(result.column.lastUsedRow, static_cast<int32_t>(lastUsed));
   ASSERT_EQ(result.column.texts.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i)
-    ASSERT_EQ(result.column.texts[i], expected[i]) << "row " << i + 1;
+    ASSERT_EQ(result.column.texts.Get(i), expected[i]) << "row " << i + 1;
   ASSERT_GT(sheet.size(), 1u << 20);  // large enough to be read ahead
 
   // A checksum found wrong by the worker thread at the end of the part fails the whole read.
@@ -197,6 +197,21 @@ TEST(XlsxSheet, EveryRowShapeGivesTheSameColumn) {
   EXPECT_FALSE(damaged.ok);
   EXPECT_EQ(damaged.failure.error, WorkbookError::Damaged);
   EXPECT_TRUE(damaged.column.texts.empty());
+}
+
+// Rows out of order or repeated, on both paths: the cell read last gives the row's text.
+TEST(XlsxSheet, RowsOutOfOrderOrRepeatedKeepTheLastCell) {
+  const std::string sheet =
+      "<row r=\"3\"><c r=\"A3\" t=\"s\"><v>0</v></c></row>"
+      "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>one</t></is></c></row>"
+      "<row r=\"3\"><c r=\"A3\"><v>7</v></c></row>"
+      "<row r=\"2\"><c r=\"A2\" t=\"s\"><v>1</v></c></row>"
+      "<row r=\"5\"><c r=\"C5\"><v>1</v></c></row>"
+      "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>1</v></c></row>";
+  const auto result = ReadWorkbook(sheet, "<si><t>a</t></si><si><t>b</t></si>");
+  ASSERT_TRUE(result.ok) << result.failure.detail;
+  EXPECT_EQ(result.column.lastUsedRow, 5);
+  EXPECT_EQ(result.column.texts.ToVector(), (std::vector<Text>{"b", "b", "7"}));
 }
 
 TEST(XlsxSheet, DamagedSheetsAreRefused) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "load/byte_reader.h"
@@ -56,47 +57,95 @@ double F64(const unsigned char* p) {
 
 struct Record {
   uint16_t type = 0;
-  size_t offset = 0;  // of the payload in the stream
+  uint64_t offset = 0;  // of the payload in the stream
   std::span<const unsigned char> data;
 };
 
-// Walks the records of the stream; a record running past the stream's end is damage.
+// Walks the records of the stream through a window of it, so that a stream of any size takes
+// little memory. A record running past the stream's end is damage, and so is a stream that
+// cannot be read where the walk reaches it.
 class RecordCursor {
  public:
-  RecordCursor(std::span<const unsigned char> stream, size_t position)
-      : stream_(stream), position_(position) {}
+  RecordCursor(const ReadOnlyFile& stream, uint64_t position)
+      : stream_(stream), size_(stream.Size()), position_(position) {}
 
-  // False at the end of the stream or on a cut record (then Cut() is true).
+  // False at the end of the stream or on damage (then Cut() is true). The record's data stays
+  // valid until the next call.
   bool Next(Record& record) {
-    if (position_ + 4 > stream_.size()) return false;
-    const uint16_t type = LoadU16(stream_.data() + position_);
-    const uint16_t size = LoadU16(stream_.data() + position_ + 2);
-    if (position_ + 4 + size > stream_.size()) {
-      cut_ = true;
-      return false;
-    }
-    record = {type, position_ + 4, stream_.subspan(position_ + 4, size)};
+    uint16_t type, size;
+    if (!Header(position_, position_, type, size) || !Hold(position_, position_ + 4 + size)) return false;
+    record = {type, position_ + 4, Bytes(position_ + 4, size)};
     position_ += 4 + size;
     return true;
   }
-  // The CONTINUE records that follow the last record, consumed.
-  std::vector<std::span<const unsigned char>> TakeContinues() {
-    std::vector<std::span<const unsigned char>> parts;
-    for (;;) {
-      const size_t saved = position_;
-      Record record;
-      if (!Next(record) || record.type != kContinue) {
-        position_ = saved;
-        return parts;
-      }
-      parts.push_back(record.data);
+  // The data of the record just read and of the CONTINUE records after it, consumed: valid
+  // until the next call, unlike the record's own data span, which this call may move.
+  std::vector<std::span<const unsigned char>> WithContinues(const Record& record) {
+    const uint64_t start = record.offset - 4;
+    std::vector<std::pair<uint64_t, uint16_t>> places{
+        {record.offset, static_cast<uint16_t>(record.data.size())}};
+    uint16_t type, size;
+    while (Header(position_, start, type, size) && type == kContinue && Hold(start, position_ + 4 + size)) {
+      places.emplace_back(position_ + 4, size);
+      position_ += 4 + size;
     }
+    std::vector<std::span<const unsigned char>> parts;
+    for (const auto& [offset, count] : places) parts.push_back(Bytes(offset, count));
+    return parts;
+  }
+  // Hands over the window, in which the spans last returned stay valid; the walk goes on in a
+  // new one.
+  std::vector<unsigned char> TakeWindow() {
+    windowStart_ = 0;
+    return std::exchange(window_, {});
   }
   bool Cut() const { return cut_; }
+  uint64_t Size() const { return size_; }
 
  private:
-  std::span<const unsigned char> stream_;
-  size_t position_;
+  static constexpr uint64_t kWindow = 256 << 10;
+
+  // The record header at `at`, keeping the window from `keepFrom`; false at the end of the
+  // stream and on damage.
+  bool Header(uint64_t at, uint64_t keepFrom, uint16_t& type, uint16_t& size) {
+    if (at + 4 > size_ || !Hold(keepFrom, at + 4)) return false;
+    const unsigned char* header = Bytes(at, 4).data();
+    type = LoadU16(header);
+    size = LoadU16(header + 2);
+    if (at + 4 + size > size_) {
+      cut_ = true;
+      return false;
+    }
+    return true;
+  }
+  // Makes the stream's bytes [from, to) readable in the window, which then starts at `from`
+  // unless it held them already.
+  bool Hold(uint64_t from, uint64_t to) {
+    if (from >= windowStart_ && to <= windowStart_ + window_.size()) return true;
+    // What the window holds from `from` on moves to its front; the rest is read.
+    size_t kept = 0;
+    if (from >= windowStart_ && from < windowStart_ + window_.size()) {
+      kept = static_cast<size_t>(windowStart_ + window_.size() - from);
+      std::memmove(window_.data(), window_.data() + (from - windowStart_), kept);
+    }
+    window_.resize(static_cast<size_t>(std::min(size_, std::max(to, from + kWindow)) - from));
+    windowStart_ = from;
+    if (!stream_.ReadAt(from + kept, std::span(window_).subspan(kept))) {
+      window_.clear();
+      cut_ = true;
+      return false;
+    }
+    return true;
+  }
+  std::span<const unsigned char> Bytes(uint64_t offset, size_t count) const {
+    return std::span(window_).subspan(static_cast<size_t>(offset - windowStart_), count);
+  }
+
+  const ReadOnlyFile& stream_;
+  uint64_t size_;
+  uint64_t position_;
+  std::vector<unsigned char> window_;
+  uint64_t windowStart_ = 0;  // the stream offset of window_[0]
   bool cut_ = false;
 };
 
@@ -189,6 +238,7 @@ class ContinuedReader {
 // Where each string starts in the SST and its CONTINUE records; a string is decoded only when
 // column A uses it.
 struct SharedStrings {
+  std::vector<unsigned char> bytes;  // where the parts lie
   ContinuedReader::Parts parts;
   std::vector<std::pair<uint32_t, uint32_t>> places;  // part, offset
   size_t Count() const { return places.size(); }
@@ -283,7 +333,7 @@ std::string_view SharedStringText(const SharedStrings& strings, size_t index, Te
 
 class WorkbookReader {
  public:
-  explicit WorkbookReader(std::span<const unsigned char> stream) : stream_(stream) {}
+  explicit WorkbookReader(const ReadOnlyFile& stream) : stream_(stream) {}
 
   WorkbookReadResult Read() {
     RecordCursor cursor(stream_, 0);
@@ -339,12 +389,12 @@ class WorkbookReader {
           break;
         case kSst:  // SST (MS-XLS 2.4.265) and its Continue (MS-XLS 2.4.58) records
           if (biff8_) {
-            std::vector<std::span<const unsigned char>> parts{d};
-            for (auto part : cursor.TakeContinues()) parts.push_back(part);
             std::string detail;
-            if (!ReadSharedStrings(std::move(parts), stream_.size(), strings_, detail)) {
+            if (!ReadSharedStrings(cursor.WithContinues(record), cursor.Size(), strings_, detail)) {
               return Failure(WorkbookError::Damaged, detail);
             }
+            // The strings are decoded as column A uses them, so the window holding them is kept.
+            strings_.bytes = cursor.TakeWindow();
           }
           break;
         default:
@@ -472,7 +522,7 @@ class WorkbookReader {
     if (sheetType_ != 0 && sheetType_ != 1) return {true, {}, {}};
     RecordCursor cursor(stream_, sheetPosition_);
     Record record;
-    if (sheetPosition_ >= stream_.size() || !cursor.Next(record) || record.type != kBof) {
+    if (sheetPosition_ >= stream_.Size() || !cursor.Next(record) || record.type != kBof) {
       return Failure(WorkbookError::Damaged,
                      "first sheet's position " + std::to_string(sheetPosition_) + " holds no BOF");
     }
@@ -589,8 +639,7 @@ class WorkbookReader {
           pendingStringRow = -1;
           if (row < 0) break;
           Text text;
-          std::vector<std::span<const unsigned char>> parts{d};
-          for (auto part : cursor.TakeContinues()) parts.push_back(part);
+          const auto parts = cursor.WithContinues(record);
           if (biff8_) {
             ContinuedReader reader(parts);
             uint16_t count;
@@ -601,7 +650,7 @@ class WorkbookReader {
               return CellTooShort(record);
             }
             text = StringCellTextUtf16(characters);
-          } else if (!ReadLabelText(d, text)) {
+          } else if (!ReadLabelText(parts[0], text)) {
             return CellTooShort(record);
           }
           SetColumnA(static_cast<uint16_t>(row), text);
@@ -627,7 +676,7 @@ class WorkbookReader {
     return buffer;
   }
 
-  std::span<const unsigned char> stream_;
+  const ReadOnlyFile& stream_;
   bool biff8_ = true;
   uint16_t codePage_ = 0;
   bool date1904_ = false;
@@ -644,8 +693,13 @@ class WorkbookReader {
 
 }  // namespace
 
-WorkbookReadResult ReadBiffFirstSheetColumn(std::span<const unsigned char> workbookStream) {
+WorkbookReadResult ReadBiffFirstSheetColumn(const ReadOnlyFile& workbookStream) {
   return WorkbookReader(workbookStream).Read();
+}
+
+WorkbookReadResult ReadBiffFirstSheetColumn(std::span<const unsigned char> workbookStream) {
+  const MemoryFile stream(workbookStream);
+  return ReadBiffFirstSheetColumn(stream);
 }
 
 }  // namespace morvane

@@ -164,11 +164,12 @@ bool CompoundFile::ReadSector(uint32_t sector, std::span<unsigned char> out) con
   return file_->ReadAt((static_cast<uint64_t>(sector) + 1) << sectorShift_, out);
 }
 
-// Follows a chain of sectors (or mini sectors) through its table and reads `size` bytes, or the
-// whole chain when size is UINT64_MAX. A chain may not revisit a sector nor leave the table.
-bool CompoundFile::ReadChain(const std::vector<uint32_t>& table, uint32_t start, uint64_t size, bool mini,
-                             std::vector<unsigned char>& out, std::string& detail) const {
-  out.clear();
+// Follows a chain of sectors (or mini sectors) through its table: the sectors that hold `size`
+// bytes, or the whole chain when size is UINT64_MAX. A chain may not revisit a sector nor leave
+// the table.
+bool CompoundFile::FollowChain(const std::vector<uint32_t>& table, uint32_t start, uint64_t size, bool mini,
+                               std::vector<uint32_t>& sectors, std::string& detail) const {
+  sectors.clear();
   const uint64_t unit = mini ? miniSectorSize_ : sectorSize_;
   const bool wholeChain = size == UINT64_MAX;
   const uint64_t available = mini ? miniStream_.size() : file_->Size();
@@ -177,7 +178,6 @@ bool CompoundFile::ReadChain(const std::vector<uint32_t>& table, uint32_t start,
     return false;
   }
   const uint64_t needed = wholeChain ? table.size() : (size + unit - 1) / unit;
-  std::vector<uint32_t> sectors;
   std::vector<bool> visited(table.size(), false);
   uint32_t sector = start;
   while (sectors.size() < needed) {
@@ -198,7 +198,17 @@ bool CompoundFile::ReadChain(const std::vector<uint32_t>& table, uint32_t start,
     detail = "sector chain without an end";
     return false;
   }
-  const uint64_t total = wholeChain ? sectors.size() * unit : size;
+  return true;
+}
+
+// Reads what FollowChain finds.
+bool CompoundFile::ReadChain(const std::vector<uint32_t>& table, uint32_t start, uint64_t size, bool mini,
+                             std::vector<unsigned char>& out, std::string& detail) const {
+  out.clear();
+  std::vector<uint32_t> sectors;
+  if (!FollowChain(table, start, size, mini, sectors, detail)) return false;
+  const uint64_t unit = mini ? miniSectorSize_ : sectorSize_;
+  const uint64_t total = size == UINT64_MAX ? sectors.size() * unit : size;
   out.resize(total);
   // Consecutive sectors are read in one call; the last sector may be cut short by the end of
   // the file when the stream ends inside it.
@@ -242,6 +252,70 @@ bool CompoundFile::LoadMiniStream(std::string& detail) const {
   }
   miniStreamLoaded_ = true;
   return true;
+}
+
+namespace {
+
+// A stream in the file's sectors; consecutive sectors are read in one call.
+class SectorStream : public ReadOnlyFile {
+ public:
+  SectorStream(const ReadOnlyFile& file, std::vector<uint32_t> sectors, uint32_t sectorShift, uint64_t size)
+      : file_(file), sectors_(std::move(sectors)), shift_(sectorShift), size_(size) {}
+
+  uint64_t Size() const override { return size_; }
+
+  bool ReadAt(uint64_t offset, std::span<unsigned char> out) const override {
+    if (offset > size_ || out.size() > size_ - offset) return false;
+    const uint64_t unit = uint64_t{1} << shift_;
+    while (!out.empty()) {
+      const size_t first = static_cast<size_t>(offset >> shift_);
+      const uint64_t within = offset & (unit - 1);
+      size_t end = first + 1;
+      while (end < sectors_.size() && (end - first) * unit < within + out.size() &&
+             sectors_[end] == sectors_[end - 1] + 1)
+        ++end;
+      const size_t want = static_cast<size_t>(std::min<uint64_t>(out.size(), (end - first) * unit - within));
+      if (!file_.ReadAt(((static_cast<uint64_t>(sectors_[first]) + 1) << shift_) + within, out.first(want)))
+        return false;
+      offset += want;
+      out = out.subspan(want);
+    }
+    return true;
+  }
+
+ private:
+  const ReadOnlyFile& file_;
+  std::vector<uint32_t> sectors_;
+  uint32_t shift_;
+  uint64_t size_;
+};
+
+// A small stream, read whole out of the mini stream.
+class HeldStream : public ReadOnlyFile {
+ public:
+  explicit HeldStream(std::vector<unsigned char> bytes) : bytes_(std::move(bytes)), file_(bytes_) {}
+  uint64_t Size() const override { return file_.Size(); }
+  bool ReadAt(uint64_t offset, std::span<unsigned char> out) const override {
+    return file_.ReadAt(offset, out);
+  }
+
+ private:
+  std::vector<unsigned char> bytes_;
+  MemoryFile file_;
+};
+
+}  // namespace
+
+std::unique_ptr<ReadOnlyFile> CompoundFile::OpenStream(size_t index, std::string& detail) const {
+  const CompoundFileEntry& entry = entries_[index];
+  if (entry.size < miniStreamCutoff_) {
+    std::vector<unsigned char> bytes;
+    if (!ReadStream(index, bytes, detail)) return nullptr;
+    return std::make_unique<HeldStream>(std::move(bytes));
+  }
+  std::vector<uint32_t> sectors;
+  if (!FollowChain(fat_, entry.startSector, entry.size, false, sectors, detail)) return nullptr;
+  return std::make_unique<SectorStream>(*file_, std::move(sectors), sectorShift_, entry.size);
 }
 
 bool CompoundFile::ReadStream(size_t index, std::vector<unsigned char>& out, std::string& detail) const {

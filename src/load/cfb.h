@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -35,10 +36,17 @@ class CompoundFile {
   // The whole stream; false with the reason in detail when its chain is broken.
   bool ReadStream(size_t index, std::vector<unsigned char>& out, std::string& detail) const;
 
+  // The stream as a file of its own, for a reader that walks it once and need not hold it whole:
+  // its sectors are read when asked for. Null, with the reason in detail, when its chain is
+  // broken. Valid as long as this object and its file.
+  std::unique_ptr<ReadOnlyFile> OpenStream(size_t index, std::string& detail) const;
+
  private:
   explicit CompoundFile(const ReadOnlyFile& file) : file_(&file) {}
 
   bool ReadSector(uint32_t sector, std::span<unsigned char> out) const;
+  bool FollowChain(const std::vector<uint32_t>& table, uint32_t start, uint64_t size, bool mini,
+                   std::vector<uint32_t>& sectors, std::string& detail) const;
   bool ReadChain(const std::vector<uint32_t>& table, uint32_t start, uint64_t size, bool mini,
                  std::vector<unsigned char>& out, std::string& detail) const;
   bool LoadMiniStream(std::string& detail) const;

@@ -16,13 +16,9 @@ WorkbookReadResult ReadXlsFirstSheetColumn(const ReadOnlyFile& file) {
   auto stream = compound->FindRootStream(u"Workbook");
   if (!stream) stream = compound->FindRootStream(u"Book");  // BIFF5
   if (!stream) return {false, {}, {WorkbookError::Unsupported, "compound file without a workbook stream"}};
-  // The stream is read whole: it is at most the file's size, and the sheet's records can then be
-  // reached by the positions the globals give.
-  std::vector<unsigned char> bytes;
-  if (!compound->ReadStream(*stream, bytes, detail)) {
-    return {false, {}, {WorkbookError::Damaged, "workbook stream: " + detail}};
-  }
-  return ReadBiffFirstSheetColumn(bytes);
+  const auto bytes = compound->OpenStream(*stream, detail);
+  if (!bytes) return {false, {}, {WorkbookError::Damaged, "workbook stream: " + detail}};
+  return ReadBiffFirstSheetColumn(*bytes);
 }
 
 }  // namespace morvane

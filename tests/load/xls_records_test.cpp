@@ -128,6 +128,91 @@ TEST(XlsRecordsTest, CellsOutOfRowOrderOrRepeatedKeepTheLastRecord) {
   EXPECT_EQ(result.column.texts.ToVector(), (std::vector<Text>{"11", "", "33", "", "55"}));
 }
 
+// The stream is read through a window far smaller than this one: shared strings broken across
+// CONTINUE records, labels, and formula texts whose STRING records go on in CONTINUE records, of
+// many lengths, so that records and their continuations straddle every edge of the window.
+TEST(XlsRecordsTest, AStreamManyWindowsLongReadsLikeAShortOne) {
+  constexpr size_t kRecordRoom = 8224;
+  // Records of one type and its CONTINUE records; every part begins with a flags byte of its own.
+  struct Continued {
+    uint16_t type;
+    std::vector<Bytes> records{Bytes()};
+    void Add(const Bytes& bytes) { records.back().insert(records.back().end(), bytes.begin(), bytes.end()); }
+    void AddCharacters(const std::string& text) {
+      for (size_t done = 0; done < text.size();) {
+        if (records.back().size() == kRecordRoom) records.push_back(Bytes{0});
+        const size_t take = std::min(text.size() - done, kRecordRoom - records.back().size());
+        records.back().insert(records.back().end(), text.begin() + done, text.begin() + done + take);
+        done += take;
+      }
+    }
+    Bytes Records() const {
+      Bytes out = Record(type, records[0]);
+      for (size_t i = 1; i < records.size(); ++i) out = Join({out, Record(0x003C, records[i])});
+      return out;
+    }
+  };
+
+  constexpr uint32_t kShared = 20000;
+  std::vector<std::string> shared;
+  Continued sst{0x00FC};
+  Bytes counts;
+  AppendU32(counts, kShared);
+  AppendU32(counts, kShared);
+  sst.Add(counts);
+  for (uint32_t i = 0; i < kShared; ++i) {
+    shared.push_back("shared-" + std::to_string(i) + std::string(i % 40, 'x'));
+    if (kRecordRoom - sst.records.back().size() < 4) sst.records.push_back(Bytes());
+    Bytes header;
+    AppendU16(header, static_cast<uint16_t>(shared.back().size()));
+    header.push_back(0);
+    sst.Add(header);
+    sst.AddCharacters(shared.back());
+  }
+
+  constexpr uint16_t kRows = 15000;
+  std::vector<Text> expected;
+  Bytes sheet;
+  for (uint16_t row = 0; row < kRows; ++row) {
+    Bytes record;
+    if (row % 3 == 0) {
+      Bytes payload = Cell(row, 0);
+      AppendU32(payload, row * 7u % kShared);
+      record = Record(0x00FD, payload);
+      expected.push_back(shared[row * 7u % kShared]);
+    } else if (row % 3 == 1) {
+      const std::string text = "label-" + std::to_string(row) + std::string(row % 200, 'y');
+      Bytes payload = Cell(row, 0);
+      AppendU16(payload, static_cast<uint16_t>(text.size()));
+      payload.push_back(0);
+      payload.insert(payload.end(), text.begin(), text.end());
+      record = Record(0x0204, payload);
+      expected.push_back(text);
+    } else {
+      const std::string text = "formula-" + std::to_string(row) + std::string(200 + row % 300, 'z');
+      Continued string{0x0207};
+      Bytes header;
+      AppendU16(header, static_cast<uint16_t>(text.size()));
+      header.push_back(0);
+      string.Add(header);
+      string.AddCharacters(text.substr(0, text.size() / 2));
+      string.records.push_back(Bytes{0});
+      string.AddCharacters(text.substr(text.size() / 2));
+      record = Join(
+          {Record(0x0006, Cell(row, 0, {0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0})), string.Records()});
+      expected.push_back(text);
+    }
+    sheet.insert(sheet.end(), record.begin(), record.end());
+  }
+  const Bytes stream = testing::WorkbookStream(0x0600, sst.Records(), sheet);
+  ASSERT_GT(stream.size(), 3u << 20);
+
+  const auto result = ReadBiffFirstSheetColumn(stream);
+  ASSERT_TRUE(result.ok) << result.failure.detail;
+  EXPECT_EQ(result.column.lastUsedRow, kRows);
+  EXPECT_TRUE(result.column.texts.ToVector() == expected);
+}
+
 TEST(XlsRecordsTest, CellsOfAnEmbeddedChartAreNotTheSheet) {
   const Bytes chart = Join({testing::Bof(0x0600, 0x20), NumberRecord(99, 0, 5), testing::Eof()});
   const Bytes sheet = Join({NumberRecord(0, 0, 1), chart, NumberRecord(1, 0, 2)});

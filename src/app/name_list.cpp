@@ -11,7 +11,7 @@ namespace {
 constexpr std::size_t kSheetRows = 1'048'576;
 
 // What a text holds without a block of its own.
-constexpr std::size_t kShortTextRoom = Text().capacity();
+const std::size_t kShortTextRoom = Text().capacity();
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 
 #include "load/byte_reader.h"
 #include "load/cell_text.h"
+#include "load/growing_bytes.h"
 #include "platform/codepage936.h"
 
 namespace morvane {
@@ -95,7 +96,7 @@ class RecordCursor {
   }
   // Hands over the window, in which the spans last returned stay valid; the walk goes on in a
   // new one.
-  std::vector<unsigned char> TakeWindow() {
+  GrowingBytes TakeWindow() {
     windowStart_ = 0;
     return std::exchange(window_, {});
   }
@@ -128,23 +129,23 @@ class RecordCursor {
       kept = static_cast<size_t>(windowStart_ + window_.size() - from);
       std::memmove(window_.data(), window_.data() + (from - windowStart_), kept);
     }
-    window_.resize(static_cast<size_t>(std::min(size_, std::max(to, from + kWindow)) - from));
+    window_.Resize(static_cast<size_t>(std::min(size_, std::max(to, from + kWindow)) - from));
     windowStart_ = from;
-    if (!stream_.ReadAt(from + kept, std::span(window_).subspan(kept))) {
-      window_.clear();
+    if (!stream_.ReadAt(from + kept, std::span(window_.data() + kept, window_.size() - kept))) {
+      window_.Clear();
       cut_ = true;
       return false;
     }
     return true;
   }
   std::span<const unsigned char> Bytes(uint64_t offset, size_t count) const {
-    return std::span(window_).subspan(static_cast<size_t>(offset - windowStart_), count);
+    return std::span<const unsigned char>(window_.data() + (offset - windowStart_), count);
   }
 
   const ReadOnlyFile& stream_;
   uint64_t size_;
   uint64_t position_;
-  std::vector<unsigned char> window_;
+  GrowingBytes window_;
   uint64_t windowStart_ = 0;  // the stream offset of window_[0]
   bool cut_ = false;
 };
@@ -238,7 +239,7 @@ class ContinuedReader {
 // Where each string starts in the SST and its CONTINUE records; a string is decoded only when
 // column A uses it.
 struct SharedStrings {
-  std::vector<unsigned char> bytes;  // where the parts lie
+  GrowingBytes bytes;  // where the parts lie
   ContinuedReader::Parts parts;
   std::vector<std::pair<uint32_t, uint32_t>> places;  // part, offset
   size_t Count() const { return places.size(); }

@@ -10,14 +10,14 @@ namespace morvane {
 void ColumnTexts::Set(std::size_t index, std::string_view text) {
   if (index >= ends_.size()) {
     ends_.resize(index, bytes_.size());
-    bytes_.append(text);
+    bytes_.Append(text);
     ends_.push_back(bytes_.size());
     return;
   }
   if (index + 1 == ends_.size()) {
     // The last row again, as when a row repeats: rewritten in place, nothing kept aside.
-    bytes_.resize(index == 0 ? 0 : ends_[index - 1]);
-    bytes_.append(text);
+    bytes_.Resize(index == 0 ? 0 : ends_[index - 1]);
+    bytes_.Append(text);
     ends_.back() = bytes_.size();
     if (!replaced_.empty()) replaced_.erase(index);
     return;
@@ -32,19 +32,19 @@ Text ColumnTexts::Get(std::size_t index) const {
     if (found != replaced_.end()) return found->second;
   }
   const std::size_t begin = index == 0 ? 0 : ends_[index - 1];
-  return Text(bytes_, begin, ends_[index] - begin);
+  return Text(bytes_.View(begin, ends_[index] - begin));
 }
 
 void ColumnTexts::Truncate(std::size_t rows) {
   if (rows >= ends_.size()) return;
   ends_.resize(rows);
-  bytes_.resize(rows == 0 ? 0 : ends_.back());
+  bytes_.Resize(rows == 0 ? 0 : ends_.back());
   replaced_.erase(replaced_.lower_bound(rows), replaced_.end());
 }
 
 void ColumnTexts::Reserve(std::size_t rows, std::size_t bytes) {
   ends_.reserve(rows);
-  bytes_.reserve(bytes);
+  bytes_.Reserve(bytes);
 }
 
 std::vector<Text> ColumnTexts::ToVector() const {

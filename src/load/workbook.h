@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "load/growing_bytes.h"
 #include "services/files.h"
 #include "services/texts.h"
 
@@ -49,7 +50,7 @@ class ColumnTexts {
   std::vector<Text> ToVector() const;
 
  private:
-  std::string bytes_;
+  GrowingBytes bytes_;
   std::vector<std::size_t> ends_;  // row i is bytes_[ends_[i-1], ends_[i])
   std::map<std::size_t, Text> replaced_;
 };

@@ -73,6 +73,17 @@ class RecordCursor {
   // False at the end of the stream or on damage (then Cut() is true). The record's data stays
   // valid until the next call.
   bool Next(Record& record) {
+    // Most records lie whole in the window.
+    const uint64_t at = position_ - windowStart_;
+    if (position_ >= windowStart_ && at + 4 <= window_.size()) {
+      const unsigned char* header = window_.data() + at;
+      const uint16_t size = LoadU16(header + 2);
+      if (at + 4 + size <= window_.size()) {
+        record = {LoadU16(header), position_ + 4, std::span<const unsigned char>(header + 4, size)};
+        position_ += 4 + size;
+        return true;
+      }
+    }
     uint16_t type, size;
     if (!Header(position_, position_, type, size) || !Hold(position_, position_ + 4 + size)) return false;
     record = {type, position_ + 4, Bytes(position_ + 4, size)};
@@ -307,7 +318,18 @@ std::string Utf16ToUtf8(std::u16string_view text) {
 // conversion and are given as the stream's own bytes; others are converted into `converted`. The
 // result is the one the shared rule gives.
 std::string_view SharedStringText(const SharedStrings& strings, size_t index, Text& converted) {
-  ContinuedReader reader(strings.parts, strings.places[index].first, strings.places[index].second);
+  const auto [part, offset] = strings.places[index];
+  // Most strings are short, plain and inside one record.
+  const std::span<const unsigned char> record = strings.parts[part];
+  if (offset + 3 <= record.size() && record[offset + 2] == 0) {
+    const size_t count = LoadU16(record.data() + offset);
+    if (count <= record.size() - offset - 3) {
+      const auto bytes = record.subspan(offset + 3, count);
+      if (std::all_of(bytes.begin(), bytes.end(), [](unsigned char c) { return c != 0 && c < 0x80; }))
+        return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+    }
+  }
+  ContinuedReader reader(strings.parts, part, offset);
   uint16_t count = 0, runs = 0;
   uint8_t flags = 0;
   uint32_t extendedSize = 0;

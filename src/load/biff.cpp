@@ -198,6 +198,17 @@ class ContinuedReader {
     }
     return true;
   }
+  // Passes over a plain string (one byte a character, no formatting runs, no phonetics) that
+  // lies whole in the current part; false, having moved nowhere, for any other.
+  bool SkipPlainString() {
+    if (part_ >= parts_.size()) return false;
+    const auto& part = parts_[part_];
+    if (part.size() - offset_ < 3 || part[offset_ + 2] != 0) return false;
+    const size_t count = LoadU16(part.data() + offset_);
+    if (count > part.size() - offset_ - 3) return false;
+    offset_ += 3 + count;
+    return true;
+  }
   // The next count bytes when they lie in the current part, else the empty span.
   std::span<const unsigned char> Contiguous(size_t count) {
     if (!Advance() || parts_[part_].size() - offset_ < count) return {};
@@ -272,6 +283,10 @@ bool ReadSharedStrings(ContinuedReader::Parts parts, size_t streamSize, SharedSt
   for (uint32_t i = 0; i < unique; ++i) {
     const auto place =
         std::make_pair(static_cast<uint32_t>(reader.Part()), static_cast<uint32_t>(reader.Offset()));
+    if (reader.SkipPlainString()) {
+      strings.places.push_back(place);
+      continue;
+    }
     uint16_t count;
     uint8_t flags;
     if (!reader.ReadU16(count) || !reader.ReadByte(flags)) {

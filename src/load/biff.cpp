@@ -140,7 +140,9 @@ class RecordCursor {
       kept = static_cast<size_t>(windowStart_ + window_.size() - from);
       std::memmove(window_.data(), window_.data() + (from - windowStart_), kept);
     }
-    window_.Resize(static_cast<size_t>(std::min(size_, std::max(to, from + kWindow)) - from));
+    // A window's worth is read past what is asked for, so that a group of records longer than
+    // the window (the shared strings) grows in few reads.
+    window_.Resize(static_cast<size_t>(std::min(size_, std::max(to, from + kept) + kWindow) - from));
     windowStart_ = from;
     if (!stream_.ReadAt(from + kept, std::span(window_.data() + kept, window_.size() - kept))) {
       window_.Clear();

@@ -95,14 +95,26 @@ std::optional<CompoundFile> CompoundFile::Open(const ReadOnlyFile& file, std::st
     difatSector = LoadU32(sector.data() + (numbersPerSector - 1) * 4);
   }
 
-  // FAT (MS-CFB 2.3)
+  // FAT (MS-CFB 2.3). Writers usually put the FAT's sectors one after another, and such a run
+  // is read in one call.
   compound.fat_.reserve(static_cast<size_t>(fatSectorCount) * numbersPerSector);
-  for (uint32_t fatSector : fatSectors) {
-    if (fatSector >= compound.sectorsInFile_ || !compound.ReadSector(fatSector, sector)) {
-      detail = "FAT sector " + std::to_string(fatSector) + " beyond the end of the file";
+  std::vector<unsigned char> run;
+  for (size_t first = 0; first < fatSectors.size();) {
+    size_t end = first;
+    do {
+      if (fatSectors[end] >= compound.sectorsInFile_) {
+        detail = "FAT sector " + std::to_string(fatSectors[end]) + " beyond the end of the file";
+        return std::nullopt;
+      }
+      ++end;
+    } while (end < fatSectors.size() && fatSectors[end] == fatSectors[end - 1] + 1);
+    run.resize((end - first) * compound.sectorSize_);
+    if (!file.ReadAt((static_cast<uint64_t>(fatSectors[first]) + 1) << sectorShift, run)) {
+      detail = "FAT sector " + std::to_string(fatSectors[first]) + " beyond the end of the file";
       return std::nullopt;
     }
-    for (size_t i = 0; i < numbersPerSector; ++i) compound.fat_.push_back(LoadU32(sector.data() + i * 4));
+    for (size_t i = 0; i < run.size(); i += 4) compound.fat_.push_back(LoadU32(run.data() + i));
+    first = end;
   }
 
   // Compound File Directory Entry (MS-CFB 2.6)

@@ -2,6 +2,7 @@
 #include "load/builtin_spreadsheet.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace morvane {
@@ -141,12 +142,16 @@ ObjectReference BuiltinSpreadsheet::GetRange() { return range_ ? *range_ : nullp
 void BuiltinSpreadsheet::SetRangeStart(const Text& cell) {
   if (!created_) return;
   rangeStart_ = ParseCellAddress(cell);
+  rangeStartLength_ = cell.size() <= rangeStartText_.size() ? cell.size() : 0;
+  std::memcpy(rangeStartText_.data(), cell.data(), rangeStartLength_);
 }
 
 void BuiltinSpreadsheet::SetRangeEnd(const Text& cell) {
   if (!sheet_) return;
   const CellAddress start = rangeStart_;
-  const CellAddress end = ParseCellAddress(cell);
+  const bool sameText = rangeStartLength_ != 0 && cell.size() == rangeStartLength_ &&
+                        std::memcmp(cell.data(), rangeStartText_.data(), rangeStartLength_) == 0;
+  const CellAddress end = sameText ? start : ParseCellAddress(cell);
   if (!start.Valid() || !end.Valid()) {
     range_ = nullptr;
     return;
@@ -233,6 +238,7 @@ void BuiltinSpreadsheet::DetachWorkbook() {
   sheet_.reset();
   workbookSheet_.reset();
   rangeStart_ = {};
+  rangeStartLength_ = 0;
   attached_ = false;
 }
 

@@ -70,8 +70,11 @@ class BuiltinSpreadsheet : public SpreadsheetOperations {
   // The current range: a slot of spareRanges_, or none. Being current takes no reference, so
   // making a range current costs no count.
   const std::shared_ptr<Range>* range_ = nullptr;
-  // Only the cells the texts name are kept: nothing reads the texts back.
+  // The start cell, and its text where it is short enough to compare: the load gives the same
+  // address twice, and the second then needs no parsing.
   CellAddress rangeStart_;
+  std::array<char, 12> rangeStartText_{};
+  std::size_t rangeStartLength_ = 0;  // 0: no text kept
   // The load asks for one cell per row: range objects nobody else holds are used again, so a
   // row costs no allocation.
   std::array<std::shared_ptr<Range>, 3> spareRanges_;

@@ -331,6 +331,11 @@ std::string Utf16ToUtf8(std::u16string_view text) {
   return out;
 }
 
+// Plain ASCII is the same in code page 936; a zero byte is not, as no text holds one.
+bool PlainAscii(std::span<const unsigned char> bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](unsigned char c) { return c != 0 && c < 0x80; });
+}
+
 // The text of a shared string. Plain ASCII is the same in code page 936, so most names skip the
 // conversion and are given as the stream's own bytes; others are converted into `converted`. The
 // result is the one the shared rule gives.
@@ -342,8 +347,7 @@ std::string_view SharedStringText(const SharedStrings& strings, size_t index, Te
     const size_t count = LoadU16(record.data() + offset);
     if (count <= record.size() - offset - 3) {
       const auto bytes = record.subspan(offset + 3, count);
-      if (std::all_of(bytes.begin(), bytes.end(), [](unsigned char c) { return c != 0 && c < 0x80; }))
-        return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+      if (PlainAscii(bytes)) return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
     }
   }
   ContinuedReader reader(strings.parts, part, offset);
@@ -359,8 +363,7 @@ std::string_view SharedStringText(const SharedStrings& strings, size_t index, Te
   const bool twoBytes = (flags & 0x01) != 0;
   if (!twoBytes) {
     const auto bytes = reader.Contiguous(count);
-    if (!bytes.empty() &&
-        std::all_of(bytes.begin(), bytes.end(), [](unsigned char c) { return c != 0 && c < 0x80; })) {
+    if (!bytes.empty() && PlainAscii(bytes)) {
       return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
     }
   }

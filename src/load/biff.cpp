@@ -116,6 +116,7 @@ class RecordCursor {
 
  private:
   static constexpr uint64_t kWindow = 256 << 10;
+  static constexpr uint64_t kReadAhead = 64 << 10;
 
   // The record header at `at`, keeping the window from `keepFrom`; false at the end of the
   // stream and on damage.
@@ -140,9 +141,9 @@ class RecordCursor {
       kept = static_cast<size_t>(windowStart_ + window_.size() - from);
       std::memmove(window_.data(), window_.data() + (from - windowStart_), kept);
     }
-    // A window's worth is read past what is asked for, so that a group of records longer than
-    // the window (the shared strings) grows in few reads.
-    window_.Resize(static_cast<size_t>(std::min(size_, std::max(to, from + kept) + kWindow) - from));
+    // A window's worth at least, and some past what is asked for, so that a group of records
+    // longer than the window (the shared strings) grows in few reads.
+    window_.Resize(static_cast<size_t>(std::min(size_, std::max(from + kWindow, to + kReadAhead)) - from));
     windowStart_ = from;
     if (!stream_.ReadAt(from + kept, std::span(window_.data() + kept, window_.size() - kept))) {
       window_.Clear();

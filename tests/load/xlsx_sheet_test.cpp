@@ -2,64 +2,17 @@
 // part is inflated ahead on a second thread: the fast path for usual rows and the event path for
 // the others must give the same column.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <string>
 #include <vector>
 
 #include "load/workbook.h"
+#include "zip_test_builder.h"
 
 namespace morvane {
 namespace {
 
-void PutU16(std::string& out, uint32_t value) {
-  out.push_back(static_cast<char>(value & 0xFF));
-  out.push_back(static_cast<char>((value >> 8) & 0xFF));
-}
-void PutU32(std::string& out, uint32_t value) {
-  PutU16(out, value & 0xFFFF);
-  PutU16(out, value >> 16);
-}
-
-// A ZIP of stored entries; the last entry's checksum is wrong on request.
-std::string StoredZip(const std::vector<std::pair<std::string, std::string>>& parts,
-                      bool wrongLastChecksum = false) {
-  std::string archive, directory;
-  for (const auto& [name, content] : parts) {
-    const auto crc = static_cast<uint32_t>(
-        crc32(0, reinterpret_cast<const Bytef*>(content.data()), static_cast<uInt>(content.size())));
-    const bool last = &content == &parts.back().second;
-    const uint32_t stored = crc ^ (wrongLastChecksum && last ? 1u : 0u);
-    const auto offset = static_cast<uint32_t>(archive.size());
-    for (std::string* out : {&archive, &directory}) {
-      PutU32(*out, out == &archive ? 0x04034b50 : 0x02014b50);
-      if (out == &directory) PutU16(*out, 20);
-      for (uint32_t v : {20u, 0u, 0u, 0u, 0u}) PutU16(*out, v);
-      PutU32(*out, stored);
-      PutU32(*out, static_cast<uint32_t>(content.size()));
-      PutU32(*out, static_cast<uint32_t>(content.size()));
-      PutU16(*out, static_cast<uint32_t>(name.size()));
-      PutU16(*out, 0);
-      if (out == &directory) {
-        for (uint32_t v : {0u, 0u, 0u}) PutU16(*out, v);
-        PutU32(*out, 0);
-        PutU32(*out, offset);
-      }
-      *out += name;
-    }
-    archive += content;
-  }
-  const auto directoryOffset = static_cast<uint32_t>(archive.size());
-  archive += directory;
-  PutU32(archive, 0x06054b50);
-  PutU32(archive, 0);
-  PutU16(archive, static_cast<uint32_t>(parts.size()));
-  PutU16(archive, static_cast<uint32_t>(parts.size()));
-  PutU32(archive, static_cast<uint32_t>(directory.size()));
-  PutU32(archive, directoryOffset);
-  PutU16(archive, 0);
-  return archive;
-}
+using testing::StoredZip;
 
 WorkbookReadResult ReadWorkbook(const std::string& sheet, const std::string& sharedStrings,
                                 bool wrongSheetChecksum = false) {

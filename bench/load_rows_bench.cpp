@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
   }
   FirstSheetColumn names;
   names.lastUsedRow = static_cast<int32_t>(rows);
-  names.texts.Reserve(static_cast<std::size_t>(rows), static_cast<std::size_t>(rows) * 17);
+  names.texts.Reserve(static_cast<std::size_t>(rows), 0, static_cast<std::size_t>(rows) * 17);
   char name[32];
   for (long row = 1; row <= rows; ++row) {
     std::snprintf(name, sizeof name, "file_%07ld.docx", row);

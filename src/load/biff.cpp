@@ -85,43 +85,32 @@ class RecordCursor {
       }
     }
     uint16_t type, size;
-    if (!Header(position_, position_, type, size) || !Hold(position_, position_ + 4 + size)) return false;
+    if (!Header(position_, type, size) || !Hold(position_, position_ + 4 + size)) return false;
     record = {type, position_ + 4, Bytes(position_ + 4, size)};
     position_ += 4 + size;
     return true;
   }
-  // The data of the record just read and of the CONTINUE records after it, consumed: valid
-  // until the next call, unlike the record's own data span, which this call may move.
-  std::vector<std::span<const unsigned char>> WithContinues(const Record& record) {
-    const uint64_t start = record.offset - 4;
-    std::vector<std::pair<uint64_t, uint16_t>> places{
-        {record.offset, static_cast<uint16_t>(record.data.size())}};
+  // The data of the CONTINUE record (MS-XLS 2.4.58) next in the stream, consumed; false when the
+  // next record is another. Valid until the next call, like a record's data.
+  bool NextContinue(std::span<const unsigned char>& data) {
     uint16_t type, size;
-    while (Header(position_, start, type, size) && type == kContinue && Hold(start, position_ + 4 + size)) {
-      places.emplace_back(position_ + 4, size);
-      position_ += 4 + size;
-    }
-    std::vector<std::span<const unsigned char>> parts;
-    for (const auto& [offset, count] : places) parts.push_back(Bytes(offset, count));
-    return parts;
+    if (!Header(position_, type, size) || type != kContinue || !Hold(position_, position_ + 4 + size))
+      return false;
+    data = Bytes(position_ + 4, size);
+    position_ += 4 + size;
+    return true;
   }
-  // Hands over the window, in which the spans last returned stay valid; the walk goes on in a
-  // new one.
-  GrowingBytes TakeWindow() {
-    windowStart_ = 0;
-    return std::exchange(window_, {});
-  }
+  // The walk goes on from `position`; the window is kept for it.
+  void Seek(uint64_t position) { position_ = position; }
   bool Cut() const { return cut_; }
   uint64_t Size() const { return size_; }
 
  private:
   static constexpr uint64_t kWindow = 256 << 10;
-  static constexpr uint64_t kReadAhead = 64 << 10;
 
-  // The record header at `at`, keeping the window from `keepFrom`; false at the end of the
-  // stream and on damage.
-  bool Header(uint64_t at, uint64_t keepFrom, uint16_t& type, uint16_t& size) {
-    if (at + 4 > size_ || !Hold(keepFrom, at + 4)) return false;
+  // The record header at `at`; false at the end of the stream and on damage.
+  bool Header(uint64_t at, uint16_t& type, uint16_t& size) {
+    if (at + 4 > size_ || !Hold(at, at + 4)) return false;
     const unsigned char* header = Bytes(at, 4).data();
     type = LoadU16(header);
     size = LoadU16(header + 2);
@@ -132,7 +121,7 @@ class RecordCursor {
     return true;
   }
   // Makes the stream's bytes [from, to) readable in the window, which then starts at `from`
-  // unless it held them already.
+  // unless it held them already. No record is longer than the window.
   bool Hold(uint64_t from, uint64_t to) {
     if (from >= windowStart_ && to <= windowStart_ + window_.size()) return true;
     // What the window holds from `from` on moves to its front; the rest is read.
@@ -141,9 +130,7 @@ class RecordCursor {
       kept = static_cast<size_t>(windowStart_ + window_.size() - from);
       std::memmove(window_.data(), window_.data() + (from - windowStart_), kept);
     }
-    // A window's worth at least, and some past what is asked for, so that a group of records
-    // longer than the window (the shared strings) grows in few reads.
-    window_.Resize(static_cast<size_t>(std::min(size_, std::max(from + kWindow, to + kReadAhead)) - from));
+    window_.Resize(static_cast<size_t>(std::min(size_, std::max(from + kWindow, to)) - from));
     windowStart_ = from;
     if (!stream_.ReadAt(from + kept, std::span(window_.data() + kept, window_.size() - kept))) {
       window_.Clear();
@@ -164,20 +151,17 @@ class RecordCursor {
   bool cut_ = false;
 };
 
-// Reads across a record and its CONTINUE records. Only character data announces itself again
-// after a break: each continuation of a string's characters starts with a new flags byte.
+// Reads across a record and the CONTINUE records after it, taking each from the cursor only when
+// the one before is used up, so the window never has to hold them all. Only character data
+// announces itself again after a break: each continuation of a string's characters starts with a
+// new flags byte.
 class ContinuedReader {
  public:
-  using Parts = std::vector<std::span<const unsigned char>>;
-  explicit ContinuedReader(const Parts& parts, size_t part = 0, size_t offset = 0)
-      : parts_(parts), part_(part), offset_(offset) {}
-
-  size_t Part() const { return part_; }
-  size_t Offset() const { return offset_; }
+  ContinuedReader(RecordCursor& cursor, std::span<const unsigned char> record) : cursor_(cursor), part_(record) {}
 
   bool ReadByte(uint8_t& out) {
     if (!Advance()) return false;
-    out = parts_[part_][offset_++];
+    out = part_[offset_++];
     return true;
   }
   bool ReadU16(uint16_t& out) {
@@ -195,44 +179,35 @@ class ContinuedReader {
   bool Skip(uint64_t count) {
     while (count > 0) {
       if (!Advance()) return false;
-      const size_t take = static_cast<size_t>(std::min<uint64_t>(count, parts_[part_].size() - offset_));
+      const size_t take = static_cast<size_t>(std::min<uint64_t>(count, part_.size() - offset_));
       offset_ += take;
       count -= take;
     }
     return true;
   }
-  // Passes over a plain string (one byte a character, no formatting runs, no phonetics) that
-  // lies whole in the current part; false, having moved nowhere, for any other.
-  bool SkipPlainString() {
-    if (part_ >= parts_.size()) return false;
-    const auto& part = parts_[part_];
-    if (part.size() - offset_ < 3 || part[offset_ + 2] != 0) return false;
-    const size_t count = LoadU16(part.data() + offset_);
-    if (count > part.size() - offset_ - 3) return false;
+  // A plain string (one byte a character, no formatting runs, no phonetics) lying whole in the
+  // current part: its characters, passed over. False, having moved nowhere, for any other.
+  bool PlainString(std::span<const unsigned char>& characters) {
+    if (part_.size() - offset_ < 3 || part_[offset_ + 2] != 0) return false;
+    const size_t count = LoadU16(part_.data() + offset_);
+    if (count > part_.size() - offset_ - 3) return false;
+    characters = part_.subspan(offset_ + 3, count);
     offset_ += 3 + count;
     return true;
-  }
-  // The next count bytes when they lie in the current part, else the empty span.
-  std::span<const unsigned char> Contiguous(size_t count) {
-    if (!Advance() || parts_[part_].size() - offset_ < count) return {};
-    return parts_[part_].subspan(offset_, count);
   }
   // cch characters, one byte each (the low byte of UTF-16) or two, appended as UTF-16 (or only
   // passed over when out is null).
   bool Characters(size_t count, bool twoBytes, std::u16string* out) {
     while (count > 0) {
-      if (offset_ == parts_[part_].size()) {
-        if (part_ + 1 >= parts_.size()) return false;
-        ++part_;
+      if (offset_ == part_.size()) {
+        if (!cursor_.NextContinue(part_) || part_.empty()) return false;
         offset_ = 0;
-        if (parts_[part_].empty()) return false;
-        twoBytes = (parts_[part_][offset_++] & 0x01) != 0;
+        twoBytes = (part_[offset_++] & 0x01) != 0;
       }
-      const auto& part = parts_[part_];
       const size_t width = twoBytes ? 2 : 1;
-      const size_t take = std::min(count, (part.size() - offset_) / width);
+      const size_t take = std::min(count, (part_.size() - offset_) / width);
       if (take == 0) return false;  // half a UTF-16 unit before the break
-      const unsigned char* p = part.data() + offset_;
+      const unsigned char* p = part_.data() + offset_;
       if (out && twoBytes) {
         for (size_t i = 0; i < take; ++i)
           out->push_back(static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8)));
@@ -246,68 +221,19 @@ class ContinuedReader {
   }
 
  private:
-  // Moves past exhausted parts; false when nothing is left.
+  // Moves past used-up parts; false when nothing is left.
   bool Advance() {
-    while (offset_ == parts_[part_].size()) {
-      if (part_ + 1 >= parts_.size()) return false;
-      ++part_;
+    while (offset_ == part_.size()) {
+      if (!cursor_.NextContinue(part_)) return false;
       offset_ = 0;
     }
     return true;
   }
 
-  const Parts& parts_;
-  size_t part_;
-  size_t offset_;
+  RecordCursor& cursor_;
+  std::span<const unsigned char> part_;
+  size_t offset_ = 0;
 };
-
-// Where each string starts in the SST and its CONTINUE records; a string is decoded only when
-// column A uses it.
-struct SharedStrings {
-  GrowingBytes bytes;  // where the parts lie
-  ContinuedReader::Parts parts;
-  std::vector<std::pair<uint32_t, uint32_t>> places;  // part, offset
-  size_t Count() const { return places.size(); }
-};
-
-// SST (MS-XLS 2.4.265) with XLUnicodeRichExtendedString (MS-XLS 2.5.293) items.
-bool ReadSharedStrings(ContinuedReader::Parts parts, size_t streamSize, SharedStrings& strings,
-                       std::string& detail) {
-  strings.parts = std::move(parts);
-  strings.places.clear();
-  ContinuedReader reader(strings.parts);
-  uint32_t total, unique;
-  if (!reader.ReadU32(total) || !reader.ReadU32(unique)) {
-    detail = "SST shorter than its header";
-    return false;
-  }
-  // Every string takes at least three bytes, which bounds what a lying count can reserve.
-  strings.places.reserve(std::min<size_t>(unique, streamSize / 3));
-  for (uint32_t i = 0; i < unique; ++i) {
-    const auto place =
-        std::make_pair(static_cast<uint32_t>(reader.Part()), static_cast<uint32_t>(reader.Offset()));
-    if (reader.SkipPlainString()) {
-      strings.places.push_back(place);
-      continue;
-    }
-    uint16_t count;
-    uint8_t flags;
-    if (!reader.ReadU16(count) || !reader.ReadByte(flags)) {
-      // A count larger than what is stored ends here; a LABELSST past the stored strings is damage.
-      break;
-    }
-    uint16_t runs = 0;
-    uint32_t extendedSize = 0;
-    if (((flags & 0x08) && !reader.ReadU16(runs)) || ((flags & 0x04) && !reader.ReadU32(extendedSize)) ||
-        !reader.Characters(count, (flags & 0x01) != 0, nullptr) ||
-        !reader.Skip(static_cast<uint64_t>(runs) * 4 + extendedSize)) {
-      detail = "SST string " + std::to_string(i) + " cut short";
-      return false;
-    }
-    strings.places.push_back(place);
-  }
-  return true;
-}
 
 char16_t Windows1252(unsigned char byte) {
   static constexpr char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
@@ -337,42 +263,51 @@ bool PlainAscii(std::span<const unsigned char> bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [](unsigned char c) { return c != 0 && c < 0x80; });
 }
 
-// The text of a shared string. Plain ASCII is the same in code page 936, so most names skip the
-// conversion and are given as the stream's own bytes; others are converted into `converted`. The
-// result is the one the shared rule gives.
-std::string_view SharedStringText(const SharedStrings& strings, size_t index, Text& converted) {
-  const auto [part, offset] = strings.places[index];
-  // Most strings are short, plain and inside one record.
-  const std::span<const unsigned char> record = strings.parts[part];
-  if (offset + 3 <= record.size() && record[offset + 2] == 0) {
-    const size_t count = LoadU16(record.data() + offset);
-    if (count <= record.size() - offset - 3) {
-      const auto bytes = record.subspan(offset + 3, count);
-      if (PlainAscii(bytes)) return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-    }
+std::string_view AsText(std::span<const unsigned char> bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+// SST (MS-XLS 2.4.265) with XLUnicodeRichExtendedString (MS-XLS 2.5.293) items, each added to the
+// column's shared texts as the shared rule gives it. Plain ASCII is the same in code page 936, so
+// most names are taken as the stream's own bytes.
+bool ReadSharedStrings(ContinuedReader& reader, size_t streamSize, ColumnTexts& texts, std::string& detail) {
+  uint32_t total, unique;
+  if (!reader.ReadU32(total) || !reader.ReadU32(unique)) {
+    detail = "SST shorter than its header";
+    return false;
   }
-  ContinuedReader reader(strings.parts, part, offset);
-  uint16_t count = 0, runs = 0;
-  uint8_t flags = 0;
-  uint32_t extendedSize = 0;
-  // Already read once whole, so these reads succeed.
-  reader.ReadU16(count);
-  reader.ReadByte(flags);
-  if (flags & 0x08) reader.ReadU16(runs);
-  if (flags & 0x04) reader.ReadU32(extendedSize);
-  if (count == 0) return {};
-  const bool twoBytes = (flags & 0x01) != 0;
-  if (!twoBytes) {
-    const auto bytes = reader.Contiguous(count);
-    if (!bytes.empty() && PlainAscii(bytes)) {
-      return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-    }
-  }
+  // Every string takes at least three bytes, which bounds what a lying count can reserve.
+  texts.Reserve(0, std::min<size_t>(unique, streamSize / 3), 0);
   std::u16string characters;
-  characters.reserve(count);
-  reader.Characters(count, twoBytes, &characters);
-  converted = StringCellTextUtf16(characters);
-  return converted;
+  for (uint32_t i = 0; i < unique; ++i) {
+    std::span<const unsigned char> plain;
+    if (reader.PlainString(plain)) {
+      if (PlainAscii(plain)) {
+        texts.AddShared(AsText(plain));
+      } else {
+        characters.assign(plain.begin(), plain.end());
+        texts.AddShared(StringCellTextUtf16(characters));
+      }
+      continue;
+    }
+    uint16_t count;
+    uint8_t flags;
+    if (!reader.ReadU16(count) || !reader.ReadByte(flags)) {
+      // A count larger than what is stored ends here; a LABELSST past the stored strings is damage.
+      break;
+    }
+    uint16_t runs = 0;
+    uint32_t extendedSize = 0;
+    characters.clear();
+    if (((flags & 0x08) && !reader.ReadU16(runs)) || ((flags & 0x04) && !reader.ReadU32(extendedSize)) ||
+        !reader.Characters(count, (flags & 0x01) != 0, &characters) ||
+        !reader.Skip(static_cast<uint64_t>(runs) * 4 + extendedSize)) {
+      detail = "SST string " + std::to_string(i) + " cut short";
+      return false;
+    }
+    texts.AddShared(StringCellTextUtf16(characters));
+  }
+  return true;
 }
 
 class WorkbookReader {
@@ -399,7 +334,7 @@ class WorkbookReader {
       return Failure(WorkbookError::Unsupported, "BOF version " + std::to_string(version));
     }
     if (auto failure = ReadGlobals(cursor)) return *failure;
-    return ReadFirstSheet();
+    return ReadFirstSheet(cursor);
   }
 
  private:
@@ -434,11 +369,10 @@ class WorkbookReader {
         case kSst:  // SST (MS-XLS 2.4.265) and its Continue (MS-XLS 2.4.58) records
           if (biff8_) {
             std::string detail;
-            if (!ReadSharedStrings(cursor.WithContinues(record), cursor.Size(), strings_, detail)) {
+            ContinuedReader reader(cursor, record.data);
+            if (!ReadSharedStrings(reader, cursor.Size(), column_.texts, detail)) {
               return Failure(WorkbookError::Damaged, detail);
             }
-            // The strings are decoded as column A uses them, so the window holding them is kept.
-            strings_.bytes = cursor.TakeWindow();
           }
           break;
         default:
@@ -560,11 +494,11 @@ class WorkbookReader {
   void UseRow(uint16_t row) { lastRow_ = std::max<int32_t>(lastRow_, static_cast<int32_t>(row) + 1); }
   void SetColumnA(uint16_t row, std::string_view text) { column_.texts.Set(row, text); }
 
-  WorkbookReadResult ReadFirstSheet() {
+  WorkbookReadResult ReadFirstSheet(RecordCursor& cursor) {
     if (!haveSheet_) return Failure(WorkbookError::Damaged, "workbook without a BOUNDSHEET record");
     // Chart sheets and modules have no cells: an empty column, as a used range of nothing.
     if (sheetType_ != 0 && sheetType_ != 1) return {true, {}, {}};
-    RecordCursor cursor(stream_, sheetPosition_);
+    cursor.Seek(sheetPosition_);
     Record record;
     if (sheetPosition_ >= stream_.Size() || !cursor.Next(record) || record.type != kBof) {
       return Failure(WorkbookError::Damaged,
@@ -590,7 +524,7 @@ class WorkbookReader {
         case kDimensions:  // Dimensions (MS-XLS 2.4.90): only a hint for the memory to reserve
           if (d.size() >= 8) {
             const uint32_t rows = biff8_ ? LoadU32(d.data() + 4) : LoadU16(d.data() + 2);
-            column_.texts.Reserve(std::min<uint32_t>(rows, 65536), 0);
+            column_.texts.Reserve(std::min<uint32_t>(rows, 65536), 0, 0);
           }
           break;
         case kLabelSst: {  // LabelSst (MS-XLS 2.4.149)
@@ -600,12 +534,11 @@ class WorkbookReader {
           pendingStringRow = -1;
           if (LoadU16(d.data() + 2) != 0) break;
           const uint32_t index = LoadU32(d.data() + 6);
-          if (index >= strings_.Count()) {
+          if (index >= column_.texts.SharedCount()) {
             return Failure(WorkbookError::Damaged,
                            "LABELSST index " + std::to_string(index) + " beyond the SST");
           }
-          Text converted;
-          SetColumnA(row, SharedStringText(strings_, index, converted));
+          column_.texts.SetShared(row, index);
           break;
         }
         case kLabel:      // Label (MS-XLS 2.4.148)
@@ -683,9 +616,8 @@ class WorkbookReader {
           pendingStringRow = -1;
           if (row < 0) break;
           Text text;
-          const auto parts = cursor.WithContinues(record);
           if (biff8_) {
-            ContinuedReader reader(parts);
+            ContinuedReader reader(cursor, record.data);
             uint16_t count;
             uint8_t flags;
             std::u16string characters;
@@ -694,7 +626,7 @@ class WorkbookReader {
               return CellTooShort(record);
             }
             text = StringCellTextUtf16(characters);
-          } else if (!ReadLabelText(parts[0], text)) {
+          } else if (!ReadLabelText(record.data, text)) {
             return CellTooShort(record);
           }
           SetColumnA(static_cast<uint16_t>(row), text);
@@ -705,6 +637,7 @@ class WorkbookReader {
       }
     }
     if (cursor.Cut()) return Failure(WorkbookError::Damaged, "first sheet cut inside a record");
+    if (column_.texts.Overflowed()) return Failure(WorkbookError::Damaged, "more text than a column holds");
     column_.lastUsedRow = lastRow_;
     column_.texts.Truncate(static_cast<size_t>(lastRow_));
     return {true, std::move(column_), {}};
@@ -730,7 +663,6 @@ class WorkbookReader {
   bool haveSheet_ = false;
   uint32_t sheetPosition_ = 0;
   uint8_t sheetType_ = 0;
-  SharedStrings strings_;
   int32_t lastRow_ = 0;
   FirstSheetColumn column_;
 };

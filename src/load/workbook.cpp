@@ -7,50 +7,87 @@
 
 namespace morvane {
 
-void ColumnTexts::Set(std::size_t index, std::string_view text) {
-  if (index >= ends_.size()) {
-    ends_.resize(index, bytes_.size());
-    bytes_.Append(text);
-    ends_.push_back(bytes_.size());
+uint32_t ColumnTexts::Add(std::string_view text) {
+  const std::size_t end = bytes_.size() + text.size();
+  if (overflowed_ || end > UINT32_MAX || ends_.size() >= kReplaced) {
+    overflowed_ = true;
+    return kEmpty;
+  }
+  bytes_.Append(text);
+  ends_.push_back(static_cast<uint32_t>(end));
+  return static_cast<uint32_t>(ends_.size() - 1);
+}
+
+void ColumnTexts::AddShared(std::string_view text) {
+  // Rows' own texts come after the shared ones; a reader adds all of these first.
+  if (shared_ != ends_.size()) {
+    overflowed_ = true;
     return;
   }
-  if (index + 1 == ends_.size()) {
-    // The last row again, as when a row repeats: rewritten in place, nothing kept aside.
-    bytes_.Resize(index == 0 ? 0 : ends_[index - 1]);
-    bytes_.Append(text);
-    ends_.back() = bytes_.size();
-    if (!replaced_.empty()) replaced_.erase(index);
+  if (Add(text) != kEmpty) ++shared_;
+}
+
+void ColumnTexts::SetNumber(std::size_t index, uint32_t number) {
+  if (index >= rows_.size()) {
+    rows_.resize(index, kEmpty);
+    rows_.push_back(number);
+    return;
+  }
+  if (rows_[index] == kReplaced) replaced_.erase(index);
+  rows_[index] = number;
+}
+
+void ColumnTexts::SetShared(std::size_t index, std::size_t shared) {
+  if (shared >= shared_) return;
+  SetNumber(index, static_cast<uint32_t>(shared));
+}
+
+void ColumnTexts::Set(std::size_t index, std::string_view text) {
+  if (index >= rows_.size()) {
+    SetNumber(index, Add(text));
+    return;
+  }
+  const uint32_t number = rows_[index];
+  if (number < kReplaced && number >= shared_ && number + 1 == ends_.size()) {
+    // The row holds the last text, its own, as when a row repeats: rewritten in place.
+    bytes_.Resize(number == 0 ? 0 : ends_[number - 1]);
+    ends_.pop_back();
+    rows_[index] = Add(text);
     return;
   }
   replaced_.insert_or_assign(index, Text(text));
+  rows_[index] = kReplaced;
 }
 
 Text ColumnTexts::Get(std::size_t index) const {
-  if (index >= ends_.size()) return {};
-  if (!replaced_.empty()) {
+  if (index >= rows_.size()) return {};
+  const uint32_t number = rows_[index];
+  if (number == kEmpty) return {};
+  if (number == kReplaced) {
     const auto found = replaced_.find(index);
-    if (found != replaced_.end()) return found->second;
+    return found == replaced_.end() ? Text() : found->second;
   }
-  const std::size_t begin = index == 0 ? 0 : ends_[index - 1];
-  return Text(bytes_.View(begin, ends_[index] - begin));
+  const uint32_t begin = number == 0 ? 0 : ends_[number - 1];
+  return Text(bytes_.View(begin, ends_[number] - begin));
 }
 
 void ColumnTexts::Truncate(std::size_t rows) {
-  if (rows >= ends_.size()) return;
-  ends_.resize(rows);
-  bytes_.Resize(rows == 0 ? 0 : ends_.back());
+  if (rows >= rows_.size()) return;
+  rows_.resize(rows);
   replaced_.erase(replaced_.lower_bound(rows), replaced_.end());
 }
 
-void ColumnTexts::Reserve(std::size_t rows, std::size_t bytes) {
-  ends_.reserve(rows);
+void ColumnTexts::Reserve(std::size_t rows, std::size_t shared, std::size_t bytes) {
+  rows_.reserve(rows);
+  // Rows may each bring a text of their own; room not used costs address space, not memory.
+  ends_.reserve(ends_.size() + shared + rows);
   bytes_.Reserve(bytes);
 }
 
 std::vector<Text> ColumnTexts::ToVector() const {
   std::vector<Text> texts;
-  texts.reserve(ends_.size());
-  for (std::size_t index = 0; index < ends_.size(); ++index) texts.push_back(Get(index));
+  texts.reserve(rows_.size());
+  for (std::size_t index = 0; index < rows_.size(); ++index) texts.push_back(Get(index));
   return texts;
 }
 

@@ -816,7 +816,7 @@ bool OoxmlReader::ReadSheet(const std::string& part, FirstSheetColumn& column) {
                 ParseCellReference(
                     colon == std::string_view::npos ? *reference : reference->substr(colon + 1), columns,
                     rows);
-                column.texts.Reserve(std::min(rows, kMaximumRows), 0);
+                column.texts.Reserve(std::min(rows, kMaximumRows), 0, 0);
               }
             }
             return true;

@@ -128,8 +128,8 @@ TEST(XlsRecordsTest, CellsOutOfRowOrderOrRepeatedKeepTheLastRecord) {
   EXPECT_EQ(result.column.texts.ToVector(), (std::vector<Text>{"11", "", "33", "", "55"}));
 }
 
-// The stream is read through a window far smaller than this one: shared strings broken across
-// CONTINUE records, labels, and formula texts whose STRING records go on in CONTINUE records, of
+// The stream is read through a window far smaller than this one: shared strings in both
+// encodings broken across CONTINUE records, labels, and formula texts whose STRING records go on in CONTINUE records, of
 // many lengths, so that records and their continuations straddle every edge of the window.
 TEST(XlsRecordsTest, AStreamManyWindowsLongReadsLikeAShortOne) {
   constexpr size_t kRecordRoom = 8224;
@@ -138,10 +138,24 @@ TEST(XlsRecordsTest, AStreamManyWindowsLongReadsLikeAShortOne) {
     uint16_t type;
     std::vector<Bytes> records{Bytes()};
     void Add(const Bytes& bytes) { records.back().insert(records.back().end(), bytes.begin(), bytes.end()); }
-    void AddCharacters(const std::string& text) {
+    // Characters one byte each, or UTF-16LE two bytes each, never split inside a character. As
+    // Excel may, UTF-16 characters after a break that all fit in one byte go on one byte each.
+    void AddCharacters(std::string text, bool twoBytes = false) {
       for (size_t done = 0; done < text.size();) {
-        if (records.back().size() == kRecordRoom) records.push_back(Bytes{0});
-        const size_t take = std::min(text.size() - done, kRecordRoom - records.back().size());
+        if (kRecordRoom - records.back().size() < (twoBytes ? 2 : 1)) {
+          bool narrow = twoBytes;
+          for (size_t i = done + 1; i < text.size(); i += 2) narrow = narrow && text[i] == 0;
+          if (narrow) {
+            std::string rest;
+            for (size_t i = done; i < text.size(); i += 2) rest.push_back(text[i]);
+            text = text.substr(0, done) + rest;
+            twoBytes = false;
+          }
+          records.push_back(Bytes{twoBytes ? uint8_t{1} : uint8_t{0}});
+        }
+        const size_t width = twoBytes ? 2 : 1;
+        const size_t room = (kRecordRoom - records.back().size()) / width * width;
+        const size_t take = std::min(text.size() - done, room);
         records.back().insert(records.back().end(), text.begin() + done, text.begin() + done + take);
         done += take;
       }
@@ -160,14 +174,26 @@ TEST(XlsRecordsTest, AStreamManyWindowsLongReadsLikeAShortOne) {
   AppendU32(counts, kShared);
   AppendU32(counts, kShared);
   sst.Add(counts);
+  // Every fifth string is UTF-16: "名单" and the number, read back in code page 936.
+  const std::string names16("\x0D\x54\x55\x53", 4);
+  const std::string names936 = *Utf8ToCodepage936Exactly("名单");
   for (uint32_t i = 0; i < kShared; ++i) {
-    shared.push_back("shared-" + std::to_string(i) + std::string(i % 40, 'x'));
+    const bool twoBytes = i % 5 == 4;
+    std::string characters;
+    if (twoBytes) {
+      shared.push_back(names936 + std::to_string(i));
+      characters = names16;
+      for (const char digit : std::to_string(i)) characters += std::string{digit, '\0'};
+    } else {
+      shared.push_back("shared-" + std::to_string(i) + std::string(i % 40, 'x'));
+      characters = shared.back();
+    }
     if (kRecordRoom - sst.records.back().size() < 4) sst.records.push_back(Bytes());
     Bytes header;
-    AppendU16(header, static_cast<uint16_t>(shared.back().size()));
-    header.push_back(0);
+    AppendU16(header, static_cast<uint16_t>(characters.size() / (twoBytes ? 2 : 1)));
+    header.push_back(twoBytes ? 1 : 0);
     sst.Add(header);
-    sst.AddCharacters(shared.back());
+    sst.AddCharacters(characters, twoBytes);
   }
 
   constexpr uint16_t kRows = 15000;

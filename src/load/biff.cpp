@@ -276,8 +276,11 @@ bool ReadSharedStrings(ContinuedReader& reader, size_t streamSize, ColumnTexts& 
     detail = "SST shorter than its header";
     return false;
   }
-  // Every string takes at least three bytes, which bounds what a lying count can reserve.
-  texts.Reserve(0, std::min<size_t>(unique, streamSize / 3), 0);
+  // Every string takes at least three bytes, which bounds what a lying count can reserve. Room
+  // for names of 16 bytes saves most of the copies growth would make; unused, it is address
+  // space only.
+  const size_t count = std::min<size_t>(unique, streamSize / 3);
+  texts.Reserve(0, count, std::min<size_t>(streamSize, count * 16));
   std::u16string characters;
   for (uint32_t i = 0; i < unique; ++i) {
     std::span<const unsigned char> plain;

@@ -66,7 +66,7 @@ void NameList::SetItemTable(const ByteRun& table) {
     std::lock_guard lock(mutex_);
     table_ = table;
     // Only the empty table is ever given, and it describes no items.
-    std::vector<Text>().swap(items_);
+    decltype(items_)().swap(items_);
     observer = observer_;
   }
   if (observer) observer->ItemsReplaced();

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <vector>
 
+#include "services/memory.h"
 #include "services/texts.h"
 
 namespace morvane {
@@ -36,7 +37,8 @@ class NameList {
 
  private:
   mutable std::mutex mutex_;
-  std::vector<Text> items_;
+  // Items of a large list fill huge pages where the system has them.
+  std::vector<Text, LargeBlockAllocator<Text>> items_;
   ByteRun table_;
   NameListObserver* observer_ = nullptr;
 };

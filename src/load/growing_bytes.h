@@ -9,15 +9,19 @@
 #include <string_view>
 #include <utility>
 
+#include "services/memory.h"
+
 namespace morvane {
 
-// Grows through realloc, which moves a large block by remapping its pages rather than copying
-// them; a vector or string would copy every byte into fresh pages at each growth. Nothing is
-// zeroed: bytes past what was written are for the owner to fill.
+// Grows through realloc, which moves a block by remapping its pages rather than copying them; a
+// vector or string would copy every byte into fresh pages at each growth. From 1 MiB on, blocks
+// are large blocks, in steps of 2 MiB: on huge pages, filling one faults once instead of 512 times,
+// which outweighs copying at each growth. Nothing is zeroed: bytes past what was written are for
+// the owner to fill.
 class GrowingBytes {
  public:
   GrowingBytes() = default;
-  ~GrowingBytes() { std::free(data_); }
+  ~GrowingBytes() { Free(); }
   GrowingBytes(GrowingBytes&& other) noexcept
       : data_(std::exchange(other.data_, nullptr)),
         size_(std::exchange(other.size_, 0)),
@@ -62,12 +66,32 @@ class GrowingBytes {
   void Clear() { size_ = 0; }
 
  private:
+  static constexpr std::size_t kLargeStep = std::size_t{2} << 20;
+  static bool IsLarge(std::size_t capacity) { return capacity >= kLargeStep / 2; }
+
   void Grow(std::size_t needed) {
-    const std::size_t capacity = std::max(needed, capacity_ * 2);
+    std::size_t capacity = std::max(needed, capacity_ * 2);
+    if (IsLarge(capacity)) {
+      if (capacity > static_cast<std::size_t>(-1) - kLargeStep) throw std::bad_alloc();
+      capacity = (capacity + kLargeStep - 1) / kLargeStep * kLargeStep;
+      void* grown = AllocateLargeBlock(capacity);
+      if (!grown) throw std::bad_alloc();
+      if (size_ > 0) std::memcpy(grown, data_, size_);
+      Free();
+      data_ = static_cast<unsigned char*>(grown);
+      capacity_ = capacity;
+      return;
+    }
     void* grown = std::realloc(data_, capacity);
     if (!grown) throw std::bad_alloc();
     data_ = static_cast<unsigned char*>(grown);
     capacity_ = capacity;
+  }
+  void Free() {
+    if (IsLarge(capacity_))
+      FreeLargeBlock(data_, capacity_);
+    else
+      std::free(data_);
   }
 
   unsigned char* data_ = nullptr;

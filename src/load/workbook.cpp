@@ -79,8 +79,9 @@ void ColumnTexts::Truncate(std::size_t rows) {
 
 void ColumnTexts::Reserve(std::size_t rows, std::size_t shared, std::size_t bytes) {
   rows_.reserve(rows);
-  // Rows may each bring a text of their own; room not used costs address space, not memory.
-  ends_.reserve(ends_.size() + shared + rows);
+  // Rows may each bring a text of their own. Room not used costs address space only, but moving
+  // texts already held to make it would cost more than it saves.
+  ends_.reserve(ends_.size() + shared + (ends_.empty() ? rows : 0));
   bytes_.Reserve(bytes);
 }
 

@@ -195,9 +195,8 @@ class ContinuedReader {
     offset_ += 3 + count;
     return true;
   }
-  // cch characters, one byte each (the low byte of UTF-16) or two, appended as UTF-16 (or only
-  // passed over when out is null).
-  bool Characters(size_t count, bool twoBytes, std::u16string* out) {
+  // cch characters, one byte each (the low byte of UTF-16) or two, appended as UTF-16.
+  bool Characters(size_t count, bool twoBytes, std::u16string& out) {
     while (count > 0) {
       if (offset_ == part_.size()) {
         if (!cursor_.NextContinue(part_) || part_.empty()) return false;
@@ -208,11 +207,10 @@ class ContinuedReader {
       const size_t take = std::min(count, (part_.size() - offset_) / width);
       if (take == 0) return false;  // half a UTF-16 unit before the break
       const unsigned char* p = part_.data() + offset_;
-      if (out && twoBytes) {
-        for (size_t i = 0; i < take; ++i)
-          out->push_back(static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8)));
-      } else if (out) {
-        out->append(p, p + take);
+      if (twoBytes) {
+        for (size_t i = 0; i < take; ++i) out.push_back(static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8)));
+      } else {
+        out.append(p, p + take);
       }
       offset_ += take * width;
       count -= take;
@@ -303,7 +301,7 @@ bool ReadSharedStrings(ContinuedReader& reader, size_t streamSize, ColumnTexts& 
     uint32_t extendedSize = 0;
     characters.clear();
     if (((flags & 0x08) && !reader.ReadU16(runs)) || ((flags & 0x04) && !reader.ReadU32(extendedSize)) ||
-        !reader.Characters(count, (flags & 0x01) != 0, &characters) ||
+        !reader.Characters(count, (flags & 0x01) != 0, characters) ||
         !reader.Skip(static_cast<uint64_t>(runs) * 4 + extendedSize)) {
       detail = "SST string " + std::to_string(i) + " cut short";
       return false;
@@ -625,7 +623,7 @@ class WorkbookReader {
             uint8_t flags;
             std::u16string characters;
             if (!reader.ReadU16(count) || !reader.ReadByte(flags) ||
-                !reader.Characters(count, (flags & 0x01) != 0, &characters)) {
+                !reader.Characters(count, (flags & 0x01) != 0, characters)) {
               return CellTooShort(record);
             }
             text = StringCellTextUtf16(characters);

@@ -208,7 +208,9 @@ class ContinuedReader {
       if (take == 0) return false;  // half a UTF-16 unit before the break
       const unsigned char* p = part_.data() + offset_;
       if (twoBytes) {
-        for (size_t i = 0; i < take; ++i) out.push_back(static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8)));
+        const size_t at = out.size();
+        out.resize(at + take);
+        for (size_t i = 0; i < take; ++i) out[at + i] = static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8));
       } else {
         out.append(p, p + take);
       }
@@ -257,8 +259,9 @@ std::string Utf16ToUtf8(std::u16string_view text) {
 }
 
 // Plain ASCII is the same in code page 936; a zero byte is not, as no text holds one.
-bool PlainAscii(std::span<const unsigned char> bytes) {
-  return std::all_of(bytes.begin(), bytes.end(), [](unsigned char c) { return c != 0 && c < 0x80; });
+template <class Characters>
+bool PlainAscii(const Characters& characters) {
+  return std::all_of(characters.begin(), characters.end(), [](auto c) { return c != 0 && c < 0x80; });
 }
 
 std::string_view AsText(std::span<const unsigned char> bytes) {
@@ -267,7 +270,8 @@ std::string_view AsText(std::span<const unsigned char> bytes) {
 
 // SST (MS-XLS 2.4.265) with XLUnicodeRichExtendedString (MS-XLS 2.5.293) items, each added to the
 // column's shared texts as the shared rule gives it. Plain ASCII is the same in code page 936, so
-// most names are taken as the stream's own bytes.
+// most names are taken as the stream's own bytes; the others wait, joined, so that one conversion
+// serves a run of them.
 bool ReadSharedStrings(ContinuedReader& reader, size_t streamSize, ColumnTexts& texts, std::string& detail) {
   uint32_t total, unique;
   if (!reader.ReadU32(total) || !reader.ReadU32(unique)) {
@@ -277,37 +281,54 @@ bool ReadSharedStrings(ContinuedReader& reader, size_t streamSize, ColumnTexts& 
   // Every string takes at least three bytes, which bounds what a lying count can reserve. Room
   // for names of 16 bytes saves most of the copies growth would make; unused, it is address
   // space only.
-  const size_t count = std::min<size_t>(unique, streamSize / 3);
-  texts.Reserve(0, count, std::min<size_t>(streamSize, count * 16));
+  const size_t expected = std::min<size_t>(unique, streamSize / 3);
+  texts.Reserve(0, expected, std::min<size_t>(streamSize, expected * 16));
+  constexpr size_t kBatchBytes = 64 << 10;
+  std::string waiting;
+  const auto convertWaiting = [&] {
+    if (waiting.empty()) return;
+    StringCellTexts(waiting, [&](std::string_view text) { texts.AddShared(text); });
+    waiting.clear();
+  };
   std::u16string characters;
+  std::string ascii;
   for (uint32_t i = 0; i < unique; ++i) {
     std::span<const unsigned char> plain;
+    characters.clear();
     if (reader.PlainString(plain)) {
       if (PlainAscii(plain)) {
+        convertWaiting();
         texts.AddShared(AsText(plain));
-      } else {
-        characters.assign(plain.begin(), plain.end());
-        texts.AddShared(StringCellTextUtf16(characters));
+        continue;
       }
-      continue;
+      characters.assign(plain.begin(), plain.end());
+    } else {
+      uint16_t count;
+      uint8_t flags;
+      if (!reader.ReadU16(count) || !reader.ReadByte(flags)) {
+        // A count larger than what is stored ends here; a LABELSST past the stored strings is damage.
+        break;
+      }
+      uint16_t runs = 0;
+      uint32_t extendedSize = 0;
+      if (((flags & 0x08) && !reader.ReadU16(runs)) || ((flags & 0x04) && !reader.ReadU32(extendedSize)) ||
+          !reader.Characters(count, (flags & 0x01) != 0, characters) ||
+          !reader.Skip(static_cast<uint64_t>(runs) * 4 + extendedSize)) {
+        detail = "SST string " + std::to_string(i) + " cut short";
+        return false;
+      }
+      if (PlainAscii(characters)) {
+        convertWaiting();
+        ascii.assign(characters.begin(), characters.end());
+        texts.AddShared(ascii);
+        continue;
+      }
     }
-    uint16_t count;
-    uint8_t flags;
-    if (!reader.ReadU16(count) || !reader.ReadByte(flags)) {
-      // A count larger than what is stored ends here; a LABELSST past the stored strings is damage.
-      break;
-    }
-    uint16_t runs = 0;
-    uint32_t extendedSize = 0;
-    characters.clear();
-    if (((flags & 0x08) && !reader.ReadU16(runs)) || ((flags & 0x04) && !reader.ReadU32(extendedSize)) ||
-        !reader.Characters(count, (flags & 0x01) != 0, characters) ||
-        !reader.Skip(static_cast<uint64_t>(runs) * 4 + extendedSize)) {
-      detail = "SST string " + std::to_string(i) + " cut short";
-      return false;
-    }
-    texts.AddShared(StringCellTextUtf16(characters));
+    AppendCellUtf8(waiting, characters);
+    waiting.push_back('\0');
+    if (waiting.size() >= kBatchBytes) convertWaiting();
   }
+  convertWaiting();
   return true;
 }
 

@@ -1,6 +1,7 @@
 // Cell values to text, as VariantChangeType to VT_BSTR gives them on a Chinese system.
 #include "load/cell_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -126,10 +127,12 @@ Text StringCellText(std::string_view utf8) {
   return text;
 }
 
-Text StringCellTextUtf16(std::u16string_view utf16) {
-  // Through UTF-8 so that unpaired surrogates and missing characters follow one rule.
-  std::string utf8;
-  utf8.reserve(utf16.size() * 3);
+void AppendCellUtf8(std::string& out, std::u16string_view utf16) {
+  // Through UTF-8 so that unpaired surrogates and missing characters follow one rule. Written
+  // through a pointer into room for the longest form (three bytes a unit), then cut to size.
+  const std::size_t start = out.size();
+  out.resize(start + utf16.size() * 3);
+  char* p = out.data() + start;
   for (std::size_t i = 0; i < utf16.size(); ++i) {
     uint32_t c = utf16[i];
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
@@ -137,26 +140,54 @@ Text StringCellTextUtf16(std::u16string_view utf16) {
       c = 0x10000 + ((c - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
       ++i;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
-      utf8.push_back('?');
+      *p++ = '?';
       continue;
     }
+    if (c == 0) continue;  // a text never holds NUL
     if (c < 0x80) {
-      utf8.push_back(static_cast<char>(c));
+      *p++ = static_cast<char>(c);
     } else if (c < 0x800) {
-      utf8.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      utf8.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      *p++ = static_cast<char>(0xC0 | (c >> 6));
+      *p++ = static_cast<char>(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-      utf8.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      utf8.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      utf8.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      *p++ = static_cast<char>(0xE0 | (c >> 12));
+      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *p++ = static_cast<char>(0x80 | (c & 0x3F));
     } else {
-      utf8.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      utf8.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      utf8.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      utf8.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      *p++ = static_cast<char>(0xF0 | (c >> 18));
+      *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *p++ = static_cast<char>(0x80 | (c & 0x3F));
     }
   }
+  out.resize(static_cast<std::size_t>(p - out.data()));
+}
+
+Text StringCellTextUtf16(std::u16string_view utf16) {
+  std::string utf8;
+  AppendCellUtf8(utf8, utf16);
   return StringCellText(utf8);
+}
+
+void StringCellTexts(std::string_view joined, const std::function<void(std::string_view)>& take) {
+  const auto count = static_cast<std::size_t>(std::count(joined.begin(), joined.end(), '\0'));
+  if (count == 0) return;
+  if (count == 1) {
+    take(StringCellText(joined.substr(0, joined.size() - 1)));
+    return;
+  }
+  // A code page 936 character never holds a zero byte, so the separators come through as they were.
+  if (auto converted = Utf8ToCodepage936Exactly(joined);
+      converted && static_cast<std::size_t>(std::count(converted->begin(), converted->end(), '\0')) == count) {
+    std::string_view rest = *converted;
+    for (std::size_t nul; (nul = rest.find('\0')) != std::string_view::npos; rest.remove_prefix(nul + 1))
+      take(rest.substr(0, nul));
+    return;
+  }
+  std::size_t middle = 0;
+  for (std::size_t texts = 0; texts < count / 2; ++texts) middle = joined.find('\0', middle) + 1;
+  StringCellTexts(joined.substr(0, middle), take);
+  StringCellTexts(joined.substr(middle), take);
 }
 
 bool IsDateFormat(int formatId, std::string_view formatCode) {

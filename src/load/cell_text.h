@@ -2,6 +2,8 @@
 // system: one set of rules for every reader.
 #pragma once
 
+#include <functional>
+#include <string>
 #include <string_view>
 
 #include "services/texts.h"
@@ -17,6 +19,12 @@ Text BooleanCellText(bool value);
 // Text cells: characters code page 936 lacks become "?".
 Text StringCellText(std::string_view utf8);
 Text StringCellTextUtf16(std::u16string_view utf16);
+// Many texts at once, each as StringCellText gives it: `joined` holds UTF-8 texts, each followed
+// by a NUL (so none holds one), and `take` gets the results in order. One conversion serves them
+// all where every character has a code page 936 form; where some has not, halves are tried.
+void StringCellTexts(std::string_view joined, const std::function<void(std::string_view)>& take);
+// Appends UTF-16 as StringCellTextUtf16 reads it, in UTF-8 without NULs, ready to be joined.
+void AppendCellUtf8(std::string& out, std::u16string_view utf16);
 
 // Whether a number format (built-in id and, for custom ones, its code) shows a date or time.
 bool IsDateFormat(int formatId, std::string_view formatCode);

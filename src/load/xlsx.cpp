@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <functional>
 
 #include "load/cell_text.h"
 #include "load/workbook.h"
@@ -192,38 +191,19 @@ void ConvertSharedStrings(SharedStrings& table) {
   std::vector<uint32_t> others;
   for (std::size_t i = 0; i < table.ends.size(); ++i)
     if (!IsAscii(table.At(i))) others.push_back(static_cast<uint32_t>(i));
-  std::vector<std::string> converted(others.size());
-  std::function<void(std::size_t, std::size_t)> convert = [&](std::size_t first, std::size_t last) {
-    if (last - first == 1) {
-      converted[first] = StringCellText(table.At(others[first]));
-      return;
-    }
-    std::string joined;
-    for (std::size_t i = first; i < last; ++i) {
-      joined.append(table.At(others[i]));
+  std::vector<std::string> converted;
+  converted.reserve(others.size());
+  // Joined in batches, so that one conversion serves many texts with little memory beside them.
+  constexpr std::size_t kBatchBytes = 1 << 20;
+  std::string joined;
+  for (std::size_t first = 0; first < others.size();) {
+    joined.clear();
+    std::size_t last = first;
+    while (last < others.size() && (last == first || joined.size() < kBatchBytes)) {
+      joined.append(table.At(others[last++]));
       joined.push_back('\0');
     }
-    if (auto result = Utf8ToCodepage936Exactly(joined)) {
-      std::string_view rest = *result;
-      if (static_cast<std::size_t>(std::count(rest.begin(), rest.end(), '\0')) == last - first) {
-        for (std::size_t i = first; i < last; ++i) {
-          const auto nul = rest.find('\0');
-          converted[i] = rest.substr(0, nul);
-          rest.remove_prefix(nul + 1);
-        }
-        return;
-      }
-    }
-    const std::size_t middle = first + (last - first) / 2;
-    convert(first, middle);
-    convert(middle, last);
-  };
-  constexpr std::size_t kBatchBytes = 1 << 20;
-  for (std::size_t first = 0; first < others.size();) {
-    std::size_t last = first, bytes = 0;
-    while (last < others.size() && (last == first || bytes < kBatchBytes))
-      bytes += table.At(others[last++]).size();
-    convert(first, last);
+    StringCellTexts(joined, [&](std::string_view text) { converted.emplace_back(text); });
     first = last;
   }
   std::size_t write = 0, next = 0;

@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
+#include <vector>
 
 namespace morvane {
 namespace {
@@ -79,6 +81,39 @@ TEST(CellText, BooleansAndStrings) {
             "a?b");
   EXPECT_EQ(StringCellTextUtf16(u"\u5F20\u4E09"), "\xD5\xC5\xC8\xFD");
   EXPECT_EQ(StringCellTextUtf16(std::u16string(u"x") + char16_t(0xD800) + u"y"), "x?y");
+  // A pair of surrogates is one character, missing here; NUL is dropped.
+  EXPECT_EQ(StringCellTextUtf16(std::u16string(u"x\U0001F600\u5F20") + char16_t(0) + u"y"), "x?\xD5\xC5y");
+}
+
+// Texts converted together come out as each would alone, in order, whichever of them holds a
+// character code page 936 lacks or bytes that are not UTF-8.
+TEST(CellText, StringsConvertedTogetherReadAsEachAlone) {
+  const std::string good = "\xE5\xBC\xA0\xE4\xB8\x89.txt";  // 张三.txt
+  const std::string missing = "a\xF0\x9F\x98\x80\xE5\xBC\xA0\xEA\xB0\x80z";
+  const std::string broken = "a\xFF" "b";
+  const struct {
+    const char* what;
+    std::vector<std::string> texts;
+  } cases[] = {
+      {"one text", {good}},
+      {"every text converts", {good, "plain", "", good + good}},
+      {"a missing character in the middle", {good, good, "x", missing, good, "y", good}},
+      {"missing characters first and last", {missing, good, good, good, broken}},
+      {"nothing converts", {missing, broken, missing}},
+      {"no texts", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string joined;
+    std::vector<Text> expected;
+    for (const std::string& text : c.texts) {
+      joined += text + '\0';
+      expected.push_back(StringCellText(text));
+    }
+    std::vector<Text> results;
+    StringCellTexts(joined, [&](std::string_view text) { results.emplace_back(text); });
+    EXPECT_EQ(results, expected);
+  }
 }
 
 TEST(CellText, DateFormats) {

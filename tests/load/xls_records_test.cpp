@@ -174,15 +174,20 @@ TEST(XlsRecordsTest, AStreamManyWindowsLongReadsLikeAShortOne) {
   AppendU32(counts, kShared);
   AppendU32(counts, kShared);
   sst.Add(counts);
-  // Every fifth string is UTF-16: "名单" and the number, read back in code page 936.
+  // UTF-16 strings, here and there and in a run of 6,000 (longer than one conversion takes):
+  // "名单" and the number, read back in code page 936, one with an emoji code page 936 lacks.
   const std::string names16("\x0D\x54\x55\x53", 4);
   const std::string names936 = *Utf8ToCodepage936Exactly("名单");
   for (uint32_t i = 0; i < kShared; ++i) {
-    const bool twoBytes = i % 5 == 4;
+    const bool twoBytes = i % 5 == 4 || i >= kShared - 6000;
     std::string characters;
     if (twoBytes) {
       shared.push_back(names936 + std::to_string(i));
       characters = names16;
+      if (i == 14700) {  // the string of row 2100
+        shared.back() = names936 + "?" + std::to_string(i);
+        characters += std::string("\x3D\xD8\x00\xDE", 4);  // U+1F600
+      }
       for (const char digit : std::to_string(i)) characters += std::string{digit, '\0'};
     } else {
       shared.push_back("shared-" + std::to_string(i) + std::string(i % 40, 'x'));

@@ -918,6 +918,10 @@ WorkbookReadResult OoxmlReader::Read() {
   if (!stylesPart.empty() && !ReadStyles(stylesPart)) return failed();
   if (!sharedStringsPart.empty() && !ReadSharedStrings(sharedStringsPart)) return failed();
   if (!ReadSheet(sheetPart, result.column)) return failed();
+  if (result.column.texts.Overflowed()) {
+    Fail(WorkbookError::Damaged, "more text than a column holds");
+    return failed();
+  }
   result.ok = true;
   return result;
 }

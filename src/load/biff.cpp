@@ -243,21 +243,6 @@ char16_t Windows1252(unsigned char byte) {
   return (byte >= 0x80 && byte < 0xA0) ? kHigh[byte - 0x80] : byte;
 }
 
-std::string Utf16ToUtf8(std::u16string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = 0xFFFD;
-    }
-    AppendUtf8(out, c);
-  }
-  return out;
-}
-
 // Plain ASCII is the same in code page 936; a zero byte is not, as no text holds one.
 template <class Characters>
 bool PlainAscii(const Characters& characters) {
@@ -412,7 +397,7 @@ class WorkbookReader {
     if (biff8_) {
       std::u16string characters;
       if (!ReadUnicodeString(d.subspan(2), characters)) return;
-      code = Utf16ToUtf8(characters);
+      AppendCellUtf8(code, characters);
     } else {
       const size_t count = std::min<size_t>(d[2], d.size() - 3);
       code = ByteStringToUtf8(d.subspan(3, count));
@@ -453,7 +438,8 @@ class WorkbookReader {
       } else {
         characters.assign(bytes.begin(), bytes.end());
       }
-      return Utf16ToUtf8(characters);
+      AppendCellUtf8(out, characters);
+      return out;
     }
     for (unsigned char byte : bytes) {
       if (byte < 0x80) {
